@@ -1,0 +1,51 @@
+#include "host/interception.h"
+
+#include <memory>
+#include <string_view>
+
+#include "highlight/formatter.h"
+#include "host/host_link.h"
+
+namespace lumarix {
+namespace {
+
+bool HoldsBothMarkers(std::string_view body) {
+    return body.find(kOpenMarker) != std::string_view::npos &&
+           body.find(kCloseMarker) != std::string_view::npos;
+}
+
+ForwardRecord MakeForwardRecord(std::uint32_t answerOf200, ChatMessage* copy) {
+    ForwardRecord record{};
+    record.head = MakeHead(sizeof(ForwardRecord), 250);
+    record.head.head1 = 3;
+    record.head.head2 = answerOf200;
+    record.head.head3 = 310;
+    record.message = copy;
+    record.zero = 0;
+    record.one = 1;
+    return record;
+}
+
+std::intptr_t ForwardRewrittenCopy(ChatMessage* message) {
+    if (!IsHostHeld()) return 1;  // nobody to forward to: the message passes unchanged
+    auto copy = std::make_unique<ChatMessage>(*message);
+    copy->body = FormatBody(message->body);
+    copy->flags |= kFlagBodyReplaced;
+    message->flags |= kFlagForwarded;
+    const auto answer = SendHostCall(200, 10, reinterpret_cast<HostWord>(copy->text18));
+    ForwardRecord record = MakeForwardRecord(static_cast<std::uint32_t>(answer), copy.get());
+    SendHostCall(10103, reinterpret_cast<HostWord>(&record), 0);
+    return 1;
+}
+
+}  // namespace
+
+std::intptr_t InterceptMessage(ChatMessage* message) {
+    if (message->body == nullptr || !HoldsBothMarkers(message->body)) return 1;
+    if ((message->flags & kFlagRewriteIntoCopy) != 0) return ForwardRewrittenCopy(message);
+    message->body = FormatBody(message->body);
+    message->flags |= kFlagBodyReplaced;
+    return 2;
+}
+
+}  // namespace lumarix

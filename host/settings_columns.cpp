@@ -1,0 +1,54 @@
+#include "host/settings_columns.h"
+
+#include "host/host_link.h"
+#include "host/records.h"
+
+namespace lumarix {
+namespace {
+
+ColumnRecord MakeColumnRecord(const SettingsColumn& c) {
+    ColumnRecord record{};
+    record.head = MakeHead(sizeof(ColumnRecord), 1102);
+    record.column = c.column;
+    record.type = c.isText ? 1 : 0;
+    record.defaultValue = c.isText ? reinterpret_cast<HostWord>(c.defaultText) : c.defaultInt;
+    record.key = c.key;
+    return record;
+}
+
+PageItem MakeValueQuery(std::uint32_t column) {
+    PageItem query{};
+    query.size = kPageItemSize;
+    query.id = kItemNumberTag + column;
+    query.parent = kSettingsPageId;
+    query.field10 = -2;
+    query.request = 0x10040;
+    return query;
+}
+
+std::string_view DefaultText(std::uint32_t column) {
+    for (const SettingsColumn& c : kSettingsColumns)
+        if (c.column == column) return c.isText ? c.defaultText : (c.defaultInt ? "1" : "0");
+    return {};
+}
+
+}  // namespace
+
+std::intptr_t RegisterColumns() {
+    if (!IsHostHeld()) return 1;
+    for (const SettingsColumn& c : kSettingsColumns) {
+        ColumnRecord record = MakeColumnRecord(c);
+        SendRecord(&record);
+    }
+    return 1;
+}
+
+std::string_view ReadColumnText(std::uint32_t column) {
+    if (!IsHostHeld()) return DefaultText(column);
+    PageItem query = MakeValueQuery(column);
+    const auto answer = SendHostCall(10106, reinterpret_cast<HostWord>(&query), 0);
+    const char* text = reinterpret_cast<const char*>(answer);
+    return text ? std::string_view(text) : std::string_view();
+}
+
+}  // namespace lumarix
