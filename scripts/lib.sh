@@ -1,0 +1,31 @@
+# Shared helpers for the set-up and test scripts. Source it; do not run it.
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+export ROOT
+
+# Installs the named Debian packages that are missing (we run as root).
+ensure_packages() {
+    local missing=()
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "== installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    if [ -z "${LUMARIX_APT_UPDATED:-}" ]; then
+        $sudo apt-get update -qq
+        export LUMARIX_APT_UPDATED=1
+    fi
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# Configures (once) and builds a preset.
+build_preset() {
+    local preset="$1"
+    shift
+    (cd "$ROOT" && cmake --preset "$preset" "$@" >/dev/null && cmake --build --preset "$preset")
+}
+
+BASE_PACKAGES=(build-essential g++ cmake ninja-build python3 git)

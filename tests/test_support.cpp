@@ -1,0 +1,95 @@
+#include "tests/test_support.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+namespace lumarix::testing {
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+namespace {
+
+std::string TempPath(const char* tag) {
+    static int counter = 0;
+    return (std::filesystem::temp_directory_path() /
+            ("lumarix-test-" + std::to_string(getpid()) + "-" + tag + std::to_string(counter++)))
+        .string();
+}
+
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+}  // namespace
+
+ProcessResult RunHost(const std::vector<std::string>& args, const std::string& input) {
+    const std::string in = TempPath("in"), out = TempPath("out"), err = TempPath("err");
+    {
+        std::ofstream f(in, std::ios::binary);
+        f << input;
+    }
+    std::string command = Quote(LUMARIX_HOST_PATH);
+    for (const std::string& a : args) command += " " + Quote(a);
+    command += " <" + Quote(in) + " >" + Quote(out) + " 2>" + Quote(err);
+    const int status = std::system(command.c_str());
+    ProcessResult result;
+    result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.out = ReadFile(out);
+    result.err = ReadFile(err);
+    for (const std::string& p : {in, out, err}) std::filesystem::remove(p);
+    return result;
+}
+
+std::vector<std::string> PascalSourceFiles(std::size_t limit) {
+    std::vector<std::string> files;
+    const std::filesystem::path root = "/usr/share/fpcsrc";
+    if (!std::filesystem::exists(root)) return files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        const auto ext = entry.path().extension();
+        if (entry.is_regular_file() && (ext == ".pas" || ext == ".pp" || ext == ".inc"))
+            files.push_back(entry.path().string());
+    }
+    std::sort(files.begin(), files.end());
+    if (files.size() > limit) {
+        // An even spread over the tree rather than the first directory only.
+        std::vector<std::string> spread;
+        for (std::size_t k = 0; k < limit; ++k) spread.push_back(files[k * files.size() / limit]);
+        files = std::move(spread);
+    }
+    return files;
+}
+
+std::string StripTagsAndUnescape(const std::string& html) {
+    std::string out;
+    out.reserve(html.size());
+    for (std::size_t k = 0; k < html.size();) {
+        if (html[k] == '<') {
+            const std::size_t end = html.find('>', k);
+            k = end == std::string::npos ? html.size() : end + 1;
+        } else if (html.compare(k, 5, "&amp;") == 0) {
+            out += '&', k += 5;
+        } else if (html.compare(k, 4, "&lt;") == 0) {
+            out += '<', k += 4;
+        } else if (html.compare(k, 4, "&gt;") == 0) {
+            out += '>', k += 4;
+        } else {
+            out += html[k++];
+        }
+    }
+    return out;
+}
+
+}  // namespace lumarix::testing
