@@ -1,0 +1,224 @@
+// The block formatter and the style tags, in-process: exact output bytes.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "highlight/formatter.h"
+#include "highlight/style_tags.h"
+#include "highlight/token_queue.h"
+
+namespace lumarix {
+namespace {
+
+// Settings as the host would store them, with the plug-in's defaults.
+std::map<std::uint32_t, std::string> DefaultSettings() {
+    std::map<std::uint32_t, std::string> s = {
+        {1000021, "#000080"}, {1000022, "#000000"}, {1000025, "#0000FF"},
+        {1000023, "#FF0000"}, {1000024, "#840000"}};
+    for (std::uint32_t c = 1000031; c <= 1000045; ++c) s[c] = "0";
+    s[1000043] = "1";  // Key_words bold
+    s[1000034] = "1";  // Operators bold
+    s[1000041] = "1";  // Comments italic
+    return s;
+}
+
+void Rebuild(const std::map<std::uint32_t, std::string>& settings,
+             std::vector<std::uint32_t>* reads = nullptr) {
+    RebuildStyleTags([&](std::uint32_t column) -> std::string_view {
+        if (reads) reads->push_back(column);
+        const auto it = settings.find(column);
+        return it == settings.end() ? std::string_view() : std::string_view(it->second);
+    });
+}
+
+std::string Format(const std::string& body) { return FormatBody(body.c_str()); }
+
+constexpr const char* kOpen = "<font style=\"font-weight: normal;\" face=\"Courier New\">";
+
+class FormatterTest : public ::testing::Test {
+protected:
+    void SetUp() override { Rebuild(DefaultSettings()); }
+};
+
+TEST_F(FormatterTest, WorkedExample) {
+    EXPECT_EQ(Format("x [delphi]begin y:=1; end[/delphi] z"),
+              std::string("x ") + kOpen +
+                  "<font color=\"#000000\"><b>begin</b></font>"
+                  "<font color=\"#840000\"><b> </b></font>"
+                  "y"
+                  "<font color=\"#840000\"><b>:=</b></font>"
+                  "<font color=\"#FF0000\">1</font>"
+                  "<font color=\"#840000\"><b>; </b></font>"
+                  "<font color=\"#000000\"><b>end</b></font>"
+                  "</font> z");
+    EXPECT_TRUE(tokenQueue.Empty());
+}
+
+TEST_F(FormatterTest, BodiesWithoutBothMarkersComeBackAsTheSamePointer) {
+    for (const char* body : {"", "plain text", "[delphi] only", "only [/delphi]", "[Delphi]x[/delphi]",
+                             "[DELPHI]x[/DELPHI]", "[delphi x [/delphi"}) {
+        const std::uint32_t before = resultRing.ResultCount();
+        const bool bothPresent = std::string(body).find("[delphi]") != std::string::npos &&
+                                 std::string(body).find("[/delphi]") != std::string::npos;
+        if (bothPresent) continue;
+        EXPECT_EQ(FormatBody(body), body) << body;
+        EXPECT_EQ(resultRing.ResultCount(), before) << body;
+    }
+}
+
+struct BodyCase {
+    const char* name;
+    std::string body;
+    std::string expected;
+};
+
+const std::string kEmptyBlock = std::string(kOpen) + "</font>";
+const std::string kOpX = "<font color=\"#840000\"><b>";
+const std::string kOpEnd = "</b></font>";
+
+const BodyCase kBodyCases[] = {
+    {"empty block", "a[delphi][/delphi]b", "a" + kEmptyBlock + "b"},
+    {"two blocks keep the text between them",
+     "1 [delphi]x[/delphi] mid\r\n [delphi][/delphi] 2",
+     "1 " + std::string(kOpen) + "x</font> mid\r\n " + kEmptyBlock + " 2"},
+    {"closing marker before the opening one is ordinary text",
+     "[/delphi] a [delphi]x[/delphi]", "[/delphi] a " + std::string(kOpen) + "x</font>"},
+    {"reversed markers only: nothing to rewrite", "[/delphi] a [delphi] b",
+     "[/delphi] a [delphi] b"},
+    {"an unclosed marker and all behind it stay", "[delphi]x[/delphi] [delphi] y",
+     std::string(kOpen) + "x</font> [delphi] y"},
+    {"nested opening marker is block text", "[delphi]a[delphi]b[/delphi]c[/delphi]",
+     std::string(kOpen) + "a" + kOpX + "[" + kOpEnd + "delphi" + kOpX + "]" + kOpEnd +
+         "b</font>c[/delphi]"},
+    {"marker inside a comment of a block is not searched again",
+     "[delphi]{[delphi]}[/delphi]x[/delphi]",
+     std::string(kOpen) + "<font color=\"#000080\"><i>{[delphi]}</i></font></font>x[/delphi]"},
+    {"markers overlapping: the closing marker must follow the opening one",
+     "[delphi[/delphi]]", "[delphi[/delphi]]"},
+    {"code is shown as code: &, < and > become entities",
+     "<p>[delphi]a<>b&'<b>'[/delphi]</p>",
+     "<p>" + std::string(kOpen) + "a" + kOpX + "&lt;&gt;" + kOpEnd + "b&amp;" + kOpX + kOpEnd +
+         "<font color=\"#0000FF\">'&lt;b&gt;'</font></font></p>"},
+    {"empty operator tokens still get their tags", "[delphi]x{c}[/delphi]",
+     std::string(kOpen) + "x" + kOpX + kOpEnd + "<font color=\"#000080\"><i>{c}</i></font></font>"},
+};
+
+TEST_F(FormatterTest, Bodies) {
+    for (const BodyCase& c : kBodyCases) EXPECT_EQ(Format(c.body), c.expected) << c.name;
+}
+
+// What one Number token "1" becomes for each combination of its switches.
+TEST_F(FormatterTest, EverySwitchCombination) {
+    struct Combination {
+        bool bold, italic, underline;
+        const char* written;
+    };
+    const Combination combinations[] = {
+        {false, false, false, "<font color=\"C\">1</font>"},
+        {true, false, false, "<font color=\"C\"><b>1</b></font>"},
+        {false, true, false, "<font color=\"C\"><i>1</i></font>"},
+        {false, false, true, "<font color=\"C\"><u>1</u></font>"},
+        {true, true, false, "<font color=\"C\"><i><b>1</b></i></font>"},
+        {true, false, true, "<font color=\"C\"><b><u>1</u></b></font>"},
+        {false, true, true, "<font color=\"C\"><i><u>1</u></i></font>"},
+        {true, true, true, "<font color=\"C\"><i><b><u>1</u></b></i></font>"},
+    };
+    for (const Combination& c : combinations) {
+        auto settings = DefaultSettings();
+        settings[1000023] = "C";
+        settings[1000037] = c.bold ? "1" : "0";       // Numbers: Bold, Italic, Underline
+        settings[1000038] = c.italic ? "1" : "0";
+        settings[1000039] = c.underline ? "1" : "0";
+        settings[1000024] = "O";
+        settings[1000034] = "0";
+        Rebuild(settings);
+        EXPECT_EQ(Format("[delphi]x;1[/delphi]"),
+                  std::string(kOpen) + "x<font color=\"O\">;</font>" + c.written + "</font>")
+            << c.written;
+    }
+}
+
+TEST_F(FormatterTest, SwitchIsOnOnlyForTheTextOne) {
+    for (const char* text : {"1", "0", "", "01", " 1", "1 ", "10", "true"}) {
+        auto settings = DefaultSettings();
+        settings[1000043] = text;  // Key_words bold
+        Rebuild(settings);
+        const bool on = std::string(text) == "1";
+        EXPECT_EQ(styleTags[Category::Key_words].boldOpen, on ? "<b>" : "") << '"' << text << '"';
+        EXPECT_EQ(styleTags[Category::Key_words].boldClose, on ? "</b>" : "") << '"' << text << '"';
+    }
+}
+
+TEST_F(FormatterTest, ColoursAreUsedVerbatim) {
+    auto settings = DefaultSettings();
+    settings[1000022] = "red";
+    settings[1000025] = "";
+    settings[1000023] = "[delphi]1[/delphi]";  // a marker in a colour is written, not searched
+    Rebuild(settings);
+    EXPECT_EQ(styleTags[Category::Key_words].colorOpen, "<font color=\"red\">");
+    EXPECT_EQ(styleTags[Category::Strings].colorOpen, "<font color=\"\">");
+    EXPECT_EQ(Format("[delphi]x;2[/delphi]"),
+              std::string(kOpen) + "x" + kOpX + ";" + kOpEnd +
+                  "<font color=\"[delphi]1[/delphi]\">2</font></font>");
+}
+
+TEST_F(FormatterTest, RebuildReadsSwitchesThenColours) {
+    std::vector<std::uint32_t> reads;
+    Rebuild(DefaultSettings(), &reads);
+    std::vector<std::uint32_t> expected;
+    for (std::uint32_t c = 1000031; c <= 1000045; ++c) expected.push_back(c);
+    for (std::uint32_t c : {1000025u, 1000023u, 1000021u, 1000022u, 1000024u}) expected.push_back(c);
+    EXPECT_EQ(reads, expected);
+}
+
+TEST_F(FormatterTest, DefaultStyleTags) {
+    struct Row {
+        Category category;
+        const char* color;
+        bool bold, italic;
+    };
+    const Row rows[] = {
+        {Category::Comments, "#000080", false, true}, {Category::Key_words, "#000000", true, false},
+        {Category::Strings, "#0000FF", false, false}, {Category::Numbers, "#FF0000", false, false},
+        {Category::Operators, "#840000", true, false},
+    };
+    for (const Row& r : rows) {
+        const CategoryTags& t = styleTags[r.category];
+        EXPECT_EQ(t.colorOpen, std::string("<font color=\"") + r.color + "\">");
+        EXPECT_EQ(t.boldOpen + t.boldClose, r.bold ? "<b></b>" : "");
+        EXPECT_EQ(t.italicOpen + t.italicClose, r.italic ? "<i></i>" : "");
+        EXPECT_EQ(t.underlineOpen + t.underlineClose, "");
+    }
+}
+
+TEST_F(FormatterTest, ApplyStyleSwitchIgnoresOtherColumns) {
+    StyleTagSet tags;
+    const ColumnReader allOn = [](std::uint32_t) { return std::string_view("1"); };
+    for (std::uint32_t column : {1000021u, 1000030u, 1000046u, 0u}) {
+        ApplyStyleSwitch(column, allOn, tags);
+        for (const CategoryTags& c : tags.categories)
+            EXPECT_EQ(c.boldOpen + c.italicOpen + c.underlineOpen, "") << column;
+    }
+    ApplyStyleSwitch(1000031, allOn, tags);  // Strings bold
+    EXPECT_EQ(tags[Category::Strings].boldOpen, "<b>");
+}
+
+TEST_F(FormatterTest, ResultStaysValidForTheNextNineteen) {
+    const char* first = FormatBody("[delphi]first[/delphi]");
+    const std::string firstText = first;
+    for (int k = 0; k < 19; ++k) {
+        FormatBody(("[delphi]next " + std::to_string(k) + "[/delphi]").c_str());
+        ASSERT_EQ(std::string(first), firstText) << "after " << k + 1 << " more";
+    }
+}
+
+TEST_F(FormatterTest, RingCountsEveryStoredResult) {
+    const std::uint32_t before = resultRing.ResultCount();
+    for (int k = 0; k < 45; ++k) FormatBody("[/delphi] no block [delphi]");
+    EXPECT_EQ(resultRing.ResultCount(), before + 45);
+}
+
+}  // namespace
+}  // namespace lumarix
