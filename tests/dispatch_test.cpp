@@ -1,0 +1,237 @@
+// The exported entry point, loaded at run time as the messenger loads it:
+// every row of the dispatch table, and what reaches the host.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "tools/module_loader.h"
+#include "tools/stand_in_host.h"
+
+namespace lumarix {
+namespace {
+
+using tools::LoadedModule;
+using tools::StandInHost;
+
+class DispatchTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        module_ = LoadedModule::Load(LUMARIX_MODULE_PATH, error);
+        ASSERT_TRUE(module_) << error;
+        host_ = std::make_unique<StandInHost>(module_->Entry());
+    }
+    void TearDown() override {
+        if (host_) host_->Call(20002);  // leave no control held for the next test
+    }
+
+    void Hold() { ASSERT_EQ(host_->Call(20001, reinterpret_cast<HostWord>(host_->Control())), 1); }
+
+    std::unique_ptr<LoadedModule> module_;
+    std::unique_ptr<StandInHost> host_;
+};
+
+TEST_F(DispatchTest, IdentityAnswers) {
+    Hold();
+    struct Row {
+        std::uint32_t id;
+        std::intptr_t number;  // for number answers
+        const char* text;      // for text answers
+    };
+    const Row rows[] = {
+        {30010, 1000, nullptr}, {30011, 536, nullptr},        {30012, 0, "0.1a"},
+        {30013, 0, "LUMARIX"},  {30014, 0, "W98"},            {30015, 0, nullptr},
+        {30016, 0, "Lumarix"},  {30017, 0, nullptr},          {20020, 2, nullptr},
+        {20021, 64, nullptr},
+    };
+    for (const Row& row : rows) {
+        const std::intptr_t answer = host_->Call(row.id);
+        if (row.text)
+            EXPECT_STREQ(reinterpret_cast<const char*>(answer), row.text) << row.id;
+        else
+            EXPECT_EQ(answer, row.number) << row.id;
+    }
+    EXPECT_EQ(host_->UnhandledReports(), 0);
+    EXPECT_TRUE(host_->Received().empty());
+}
+
+TEST_F(DispatchTest, TextAnswersKeepTheirAddress) {
+    for (std::uint32_t id : {30012u, 30013u, 30014u, 30016u})
+        EXPECT_EQ(host_->Call(id), host_->Call(id)) << id;
+}
+
+TEST_F(DispatchTest, ControlCallsAndWorkCallsAnswerAsTheTableSays) {
+    Hold();
+    EXPECT_EQ(host_->Call(21001), 1);
+    EXPECT_EQ(host_->Call(21020), 0);
+    EXPECT_EQ(host_->Call(22100), 1);
+    EXPECT_EQ(host_->Call(22000), 1);
+    EXPECT_EQ(host_->Call(20100, 0), 1);  // no record: nothing read
+    EXPECT_EQ(host_->Call(22200, 0), 0);
+    EXPECT_EQ(host_->Call(20002), 1);
+    EXPECT_EQ(host_->UnhandledReports(), 0);
+}
+
+const std::uint32_t kUnnamedIds[] = {0,     1,     200,   20000, 20003, 20019, 20022,
+                                     20099, 20101, 21000, 21002, 21019, 21021, 21999,
+                                     22001, 22099, 22101, 22199, 22201, 30009, 30018,
+                                     0x11000000, 0xFFFFFFFFu};
+
+TEST_F(DispatchTest, UnnamedIdsReportOnceWithAControlHeld) {
+    Hold();
+    for (std::uint32_t id : kUnnamedIds) {
+        const int before = host_->UnhandledReports();
+        EXPECT_EQ(host_->Call(id, 1, 2), 0) << id;
+        EXPECT_EQ(host_->UnhandledReports(), before + 1) << id;
+    }
+    EXPECT_TRUE(host_->Received().empty());
+}
+
+TEST_F(DispatchTest, UnnamedIdsCallNothingWithoutAControl) {
+    for (std::uint32_t id : kUnnamedIds) EXPECT_EQ(host_->Call(id), 0) << id;
+    Hold();
+    host_->Call(20002);
+    EXPECT_EQ(host_->Call(20003), 0);
+    EXPECT_EQ(host_->UnhandledReports(), 0);
+}
+
+TEST_F(DispatchTest, SecondControlReplacesTheFirst) {
+    StandInHost other(module_->Entry());
+    Hold();
+    host_->Call(20001, reinterpret_cast<HostWord>(other.Control()));
+    host_->Call(20003);
+    EXPECT_EQ(host_->UnhandledReports(), 0);
+    EXPECT_EQ(other.UnhandledReports(), 1);
+}
+
+// The host's record of call 22200: the item number at offset 2.
+std::array<unsigned char, 80> PageNotice(std::uint32_t itemNumber) {
+    std::array<unsigned char, 80> record{};
+    std::memcpy(record.data() + 2, &itemNumber, 4);
+    return record;
+}
+
+TEST_F(DispatchTest, PageNoticesOutsideTheCategoryNamesSendNothing) {
+    Hold();
+    host_->Call(22000);
+    host_->ClearReceived();
+    for (std::uint32_t number : {0x12000000u + 1000026, 0x11000000u + 1000031,
+                                 0x11000000u + 1000043, 0x11000000u + 1000022, 0x01000000u}) {
+        auto notice = PageNotice(number);
+        EXPECT_EQ(host_->Call(22200, reinterpret_cast<HostWord>(notice.data())), 0) << number;
+    }
+    EXPECT_TRUE(host_->Received().empty());
+    EXPECT_EQ(host_->UnhandledReports(), 0);
+}
+
+TEST_F(DispatchTest, CallsThatNeedTheHostSendNothingWithoutAControl) {
+    // No control: each answers as usual and nothing may be dereferenced.
+    EXPECT_EQ(host_->Call(21001), 1);
+    EXPECT_EQ(host_->Call(22000), 1);
+    EXPECT_EQ(host_->Call(21020), 0);
+    EXPECT_EQ(host_->Call(22100), 1);
+    auto notice = PageNotice(0x11000000u + 1000026);
+    EXPECT_EQ(host_->Call(22200, reinterpret_cast<HostWord>(notice.data())), 0);
+    EXPECT_TRUE(host_->Received().empty());
+}
+
+TEST_F(DispatchTest, RegistrationSendsTwentyColumnsInOrder) {
+    Hold();
+    host_->ClearReceived();
+    ASSERT_EQ(host_->Call(21001), 1);
+    const auto& calls = host_->Received();
+    ASSERT_EQ(calls.size(), 20u);
+    struct Column {
+        std::uint32_t number;
+        const char* key;
+        std::uint32_t type;
+        const char* defaultText;
+        std::uint32_t defaultInt;
+    };
+    const Column expected[] = {
+        {1000021, "LX/Colors/Comments", 1, "#000080", 0},
+        {1000022, "LX/Colors/Key_words", 1, "#000000", 0},
+        {1000025, "LX/Colors/Strings", 1, "#0000FF", 0},
+        {1000023, "LX/Colors/Numbers", 1, "#FF0000", 0},
+        {1000024, "LX/Colors/Operators", 1, "#840000", 0},
+        {1000031, "LX/Style/Bold/Strings", 0, nullptr, 0},
+        {1000043, "LX/Style/Bold/Key_words", 0, nullptr, 1},
+        {1000037, "LX/Style/Bold/Numbers", 0, nullptr, 0},
+        {1000040, "LX/Style/Bold/Comments", 0, nullptr, 0},
+        {1000034, "LX/Style/Bold/Operators", 0, nullptr, 1},
+        {1000032, "LX/Style/Italic/Strings", 0, nullptr, 0},
+        {1000044, "LX/Style/Italic/Key_words", 0, nullptr, 0},
+        {1000038, "LX/Style/Italic/Numbers", 0, nullptr, 0},
+        {1000041, "LX/Style/Italic/Comments", 0, nullptr, 1},
+        {1000035, "LX/Style/Italic/Operators", 0, nullptr, 0},
+        {1000033, "LX/Style/Underline/Strings", 0, nullptr, 0},
+        {1000045, "LX/Style/Underline/Key_words", 0, nullptr, 0},
+        {1000039, "LX/Style/Underline/Numbers", 0, nullptr, 0},
+        {1000042, "LX/Style/Underline/Comments", 0, nullptr, 0},
+        {1000036, "LX/Style/Underline/Operators", 0, nullptr, 0},
+    };
+    for (std::size_t k = 0; k < 20; ++k) {
+        const std::string& bytes = calls[k].record;
+        ASSERT_EQ(calls[k].id, 1102u);
+        ASSERT_EQ(bytes.size(), sizeof(ColumnRecord));
+        // Decoded at the record's own offsets; address fields are as wide as a pointer.
+        auto u16 = [&](std::size_t at) { std::uint16_t v; std::memcpy(&v, &bytes[at], 2); return v; };
+        auto u32 = [&](std::size_t at) { std::uint32_t v; std::memcpy(&v, &bytes[at], 4); return v; };
+        auto word = [&](std::size_t at) { HostWord v; std::memcpy(&v, &bytes[at], sizeof v); return v; };
+        const Column& c = expected[k];
+        EXPECT_EQ(u16(0), sizeof(ColumnRecord));
+        EXPECT_EQ(u32(2), 1102u);
+        for (std::size_t at : {6u, 10u, 14u, 18u}) EXPECT_EQ(u32(at), 0u);
+        EXPECT_EQ(bytes[22], 0);
+        EXPECT_EQ(u32(23), c.number);
+        EXPECT_EQ(u32(27), c.type);
+        const HostWord def = word(31);
+        if (c.type == 1)
+            EXPECT_STREQ(reinterpret_cast<const char*>(def), c.defaultText) << c.key;
+        else
+            EXPECT_EQ(def, c.defaultInt) << c.key;
+        EXPECT_STREQ(reinterpret_cast<const char*>(word(31 + sizeof(HostWord))), c.key);
+    }
+}
+
+TEST_F(DispatchTest, RebuildReadsTwentyColumnsThroughValueQueries) {
+    Hold();
+    host_->Call(21001);
+    host_->ClearReceived();
+    host_->Call(22100);
+    const auto& calls = host_->Received();
+    ASSERT_EQ(calls.size(), 20u);
+    std::vector<std::uint32_t> columns;
+    for (const auto& call : calls) {
+        ASSERT_EQ(call.id, 10106u);
+        ASSERT_EQ(call.param2, 0u);
+        const std::string& q = call.record;
+        ASSERT_EQ(q.size(), kPageItemSize);
+        std::uint32_t id, parent, request;
+        std::int32_t minusTwo, zero14, zero22;
+        std::uint16_t size;
+        std::memcpy(&size, &q[0], 2);
+        std::memcpy(&id, &q[2], 4);
+        std::memcpy(&parent, &q[6], 4);
+        std::memcpy(&minusTwo, &q[10], 4);
+        std::memcpy(&zero14, &q[14], 4);
+        std::memcpy(&zero22, &q[22], 4);
+        std::memcpy(&request, &q[30], 4);
+        EXPECT_EQ(size, kPageItemSize);  // 74 on the 32-bit target
+        EXPECT_EQ(parent, 1000010u);
+        EXPECT_EQ(minusTwo, -2);
+        EXPECT_EQ(zero14, 0);
+        EXPECT_EQ(zero22, 0);
+        EXPECT_EQ(request, 0x10040u);
+        columns.push_back(id - 0x11000000u);
+    }
+    std::vector<std::uint32_t> expected;
+    for (std::uint32_t c = 1000031; c <= 1000045; ++c) expected.push_back(c);
+    for (std::uint32_t c : {1000025u, 1000023u, 1000021u, 1000022u, 1000024u}) expected.push_back(c);
+    EXPECT_EQ(columns, expected);
+}
+
+}  // namespace
+}  // namespace lumarix
