@@ -1,0 +1,62 @@
+// Reading settings columns in-process against hosts that answer oddly.
+#include <gtest/gtest.h>
+
+#include "highlight/style_tags.h"
+#include "host/host_link.h"
+#include "host/records.h"
+#include "host/settings_columns.h"
+
+namespace lumarix {
+namespace {
+
+std::intptr_t LX_STDCALL AnswerNull(HostControl*, void*) { return 0; }
+std::intptr_t LX_STDCALL IgnoreReport(HostControl*, std::int32_t) { return 0; }
+
+class ColumnsTest : public ::testing::Test {
+protected:
+    void TearDown() override { heldControl = nullptr; }
+};
+
+TEST_F(ColumnsTest, NullAnswerReadsAsTheEmptyText) {
+    static const HostControlOps ops = {nullptr, nullptr, nullptr, nullptr, nullptr,
+                                       IgnoreReport, nullptr, AnswerNull};
+    HostControl control{&ops};
+    heldControl = &control;
+    EXPECT_EQ(ReadColumnText(1000021), "");
+    RebuildStyleTags(ReadColumnText);
+    EXPECT_EQ(styleTags[Category::Comments].colorOpen, "<font color=\"\">");
+    EXPECT_EQ(styleTags[Category::Key_words].boldOpen, "");
+}
+
+TEST_F(ColumnsTest, WithoutAControlTheRegisteredDefaultsApply) {
+    heldControl = nullptr;
+    for (const SettingsColumn& c : kSettingsColumns) {
+        const std::string expected = c.isText ? c.defaultText : std::to_string(c.defaultInt);
+        EXPECT_EQ(ReadColumnText(c.column), expected) << c.key;
+    }
+    EXPECT_EQ(ReadColumnText(1000030), "");  // no such column
+    RebuildStyleTags(ReadColumnText);
+    EXPECT_EQ(styleTags[Category::Operators].colorOpen, "<font color=\"#840000\">");
+    EXPECT_EQ(styleTags[Category::Operators].boldOpen, "<b>");
+    EXPECT_EQ(styleTags[Category::Comments].italicOpen, "<i>");
+}
+
+// The keys follow one rule: colours by category, switches by switch and category.
+TEST_F(ColumnsTest, KeysFollowTheNumbering) {
+    const char* switchCategories[] = {"Strings", "Operators", "Numbers", "Comments", "Key_words"};
+    const char* switches[] = {"Bold", "Italic", "Underline"};
+    const char* colourCategories[] = {"Comments", "Key_words", "Numbers", "Operators", "Strings"};
+    for (const SettingsColumn& c : kSettingsColumns) {
+        std::string expected;
+        if (c.column < 1000031) {
+            expected = std::string("LX/Colors/") + colourCategories[c.column - 1000021];
+        } else {
+            const std::uint32_t k = (c.column - 1000031) / 3, s = (c.column - 1000031) % 3;
+            expected = std::string("LX/Style/") + switches[s] + "/" + switchCategories[k];
+        }
+        EXPECT_EQ(c.key, expected) << c.column;
+    }
+}
+
+}  // namespace
+}  // namespace lumarix

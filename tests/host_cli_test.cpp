@@ -1,0 +1,126 @@
+// lumarix-host as a user runs it: bytes in, bytes out, clear errors.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "tests/test_support.h"
+
+namespace lumarix::testing {
+namespace {
+
+constexpr const char* kExample = "x [delphi]begin y:=1; end[/delphi] z";
+constexpr const char* kExampleHtml =
+    "x <font style=\"font-weight: normal;\" face=\"Courier New\">"
+    "<font color=\"#000000\"><b>begin</b></font><font color=\"#840000\"><b> </b></font>y"
+    "<font color=\"#840000\"><b>:=</b></font><font color=\"#FF0000\">1</font>"
+    "<font color=\"#840000\"><b>; </b></font><font color=\"#000000\"><b>end</b></font></font> z";
+
+std::string WriteTemp(const std::string& name, const std::string& text) {
+    const auto path = std::filesystem::temp_directory_path() / name;
+    std::ofstream(path, std::ios::binary) << text;
+    return path.string();
+}
+
+TEST(HostCli, WorkedExample) {
+    const ProcessResult r = RunHost({}, kExample);
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_EQ(r.out, kExampleHtml);
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(HostCli, CopyPathPrintsTheForwardedBody) {
+    const ProcessResult r = RunHost({"--copy"}, kExample);
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_EQ(r.out, kExampleHtml);
+}
+
+TEST(HostCli, BodiesWithoutBlocksPassUnchanged) {
+    for (const std::string body : {"", "plain\r\n\xE9\xFF text", "[delphi] open only\n"}) {
+        const ProcessResult r = RunHost({}, body);
+        EXPECT_EQ(r.exitStatus, 0);
+        EXPECT_EQ(r.out, body);
+    }
+}
+
+TEST(HostCli, SettingsFromTheCommandLineAndAFile) {
+    const std::string file = WriteTemp("lumarix-settings-ok.txt",
+                                       "# colours\r\nLX/Colors/Key_words=#123456\n\n"
+                                       "LX/Style/Italic/Key_words=1\nLX/Colors/Numbers=a=b\n");
+    const ProcessResult r =
+        RunHost({"--settings", file, "--set", "LX/Style/Bold/Key_words=0"}, "[delphi]end;1[/delphi]");
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "<font style=\"font-weight: normal;\" face=\"Courier New\">"
+              "<font color=\"#123456\"><i>end</i></font><font color=\"#840000\"><b>;</b></font>"
+              "<font color=\"a=b\">1</font></font>");
+}
+
+TEST(HostCli, BadUsageFailsWithOneLineAndNoOutput) {
+    const std::string badFile = WriteTemp("lumarix-settings-bad.txt", "# ok\nLX/Colors/Numbers=red\nno equals sign\n");
+    struct Case {
+        std::vector<std::string> args;
+        std::string body;
+        std::string mentions;
+    };
+    const Case cases[] = {
+        {{"--bogus"}, kExample, "--bogus"},
+        {{"--set"}, kExample, "--set"},
+        {{"--set", "novalue"}, kExample, "KEY=VALUE"},
+        {{"--set", "LX/Colors/Nope=red"}, kExample, "LX/Colors/Nope"},
+        {{"--settings", badFile}, kExample, ":3:"},
+        {{"--settings", "/nonexistent/settings"}, kExample, "/nonexistent/settings"},
+        {{"--module", "/nonexistent/lumarix.so"}, kExample, "/nonexistent/lumarix.so"},
+        {{}, std::string("a [delphi]x\0y[/delphi]", 22), "NUL"},
+    };
+    for (const Case& c : cases) {
+        const ProcessResult r = RunHost(c.args, c.body);
+        EXPECT_EQ(r.exitStatus, 2) << c.mentions;
+        EXPECT_EQ(r.out, "") << c.mentions;
+        EXPECT_NE(r.err.find(c.mentions), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+}
+
+TEST(HostCli, InfoPrintsTheIdentity) {
+    const ProcessResult r = RunHost({"--info"}, "");
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    for (const char* line : {"30010: 1000\n", "30011: 536\n", "30012: \"0.1a\"\n",
+                             "30013: \"LUMARIX\"\n", "30014: \"W98\"\n", "30015: 0\n",
+                             "30016: \"Lumarix\"\n", "30017: 0\n"})
+        EXPECT_NE(r.out.find(line), std::string::npos) << line;
+}
+
+TEST(HostCli, TraceShowsCallsBothWays) {
+    const ProcessResult r = RunHost({"--trace", "--copy"}, kExample);
+    EXPECT_EQ(r.exitStatus, 0);
+    for (const char* text : {"host -> plug-in 20001", "plug-in -> host 1102", "plug-in -> host 10106",
+                             "plug-in -> host 10109", "plug-in -> host 10101", "plug-in -> host 200",
+                             "plug-in -> host 10103", "host <- plug-in 20100 = 1",
+                             "host -> plug-in 20002"})
+        EXPECT_NE(r.err.find(text), std::string::npos) << text;
+}
+
+// Real Pascal files as blocks: the text around the block is unchanged and the
+// block's source comes back from the HTML.
+TEST(HostCli, RealPascalFilesRoundTrip) {
+    const auto files = PascalSourceFiles(12);
+    if (files.empty()) GTEST_SKIP() << "fpc-source is not installed";
+    for (const std::string& path : files) {
+        std::string source = ReadFile(path);
+        if (source.find('\0') != std::string::npos || source.find("[/delphi]") != std::string::npos)
+            continue;
+        const std::string before = "See <this> & that:\r\n", after = "\r\n-- end [/delphi]";
+        const ProcessResult r = RunHost({}, before + "[delphi]" + source + "[/delphi]" + after);
+        ASSERT_EQ(r.exitStatus, 0) << path << r.err;
+        ASSERT_EQ(r.out.compare(0, before.size(), before), 0) << path;
+        ASSERT_GE(r.out.size(), before.size() + after.size());
+        ASSERT_EQ(r.out.substr(r.out.size() - after.size()), after) << path;
+        const std::string html = r.out.substr(before.size(), r.out.size() - before.size() - after.size());
+        EXPECT_EQ(StripTagsAndUnescape(html), source) << path;
+    }
+}
+
+}  // namespace
+}  // namespace lumarix::testing

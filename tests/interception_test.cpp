@@ -1,0 +1,150 @@
+// Chat messages through call 20100 of the run-time loaded module: in place,
+// into a forwarded copy, and left alone.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "tools/module_loader.h"
+#include "tools/stand_in_host.h"
+
+namespace lumarix {
+namespace {
+
+using tools::LoadedModule;
+using tools::StandInHost;
+
+constexpr const char* kExample = "x [delphi]begin y:=1; end[/delphi] z";
+constexpr const char* kExampleHtml =
+    "x <font style=\"font-weight: normal;\" face=\"Courier New\">"
+    "<font color=\"#000000\"><b>begin</b></font><font color=\"#840000\"><b> </b></font>y"
+    "<font color=\"#840000\"><b>:=</b></font><font color=\"#FF0000\">1</font>"
+    "<font color=\"#840000\"><b>; </b></font><font color=\"#000000\"><b>end</b></font></font> z";
+
+class InterceptionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string error;
+        module_ = LoadedModule::Load(LUMARIX_MODULE_PATH, error);
+        ASSERT_TRUE(module_) << error;
+        host_ = std::make_unique<StandInHost>(module_->Entry());
+        host_->Start();
+        host_->ClearReceived();
+    }
+    void TearDown() override {
+        if (host_) host_->Stop();
+    }
+
+    // A message whose fields other than body and flags hold distinct values,
+    // so a copy that loses or moves a byte shows.
+    static ChatMessage MakeMessage(const char* body, std::uint32_t flags) {
+        ChatMessage m{};
+        m.size = sizeof(ChatMessage);
+        m.field2 = 0x01020304, m.field6 = 0x05060708, m.field10 = 0x090A0B0C;
+        m.text14 = "from", m.text18 = "peer-id", m.body = body, m.text26 = "extra";
+        m.flags = flags;
+        m.field34 = 34, m.field38 = 38, m.field42 = -2, m.field46 = 46, m.field50 = 50;
+        m.field54 = 54;
+        return m;
+    }
+
+    std::intptr_t Send(ChatMessage& m) { return host_->Call(20100, reinterpret_cast<HostWord>(&m)); }
+
+    std::unique_ptr<LoadedModule> module_;
+    std::unique_ptr<StandInHost> host_;
+};
+
+TEST_F(InterceptionTest, InPlace) {
+    ChatMessage m = MakeMessage(kExample, 0);
+    EXPECT_EQ(Send(m), 2);
+    EXPECT_STREQ(m.body, kExampleHtml);
+    EXPECT_EQ(m.flags, 0x200u);
+    EXPECT_TRUE(host_->Received().empty());
+}
+
+TEST_F(InterceptionTest, MessagesWithoutBothMarkersPassUntouched) {
+    for (const char* body : {"", "hello", "[delphi] begin", "end [/delphi]", "[DELPHI]x[/DELPHI]",
+                             "[Delphi]x[/delphi]"}) {
+        for (std::uint32_t flags : {0u, 0x2u}) {
+            ChatMessage m = MakeMessage(body, flags);
+            const ChatMessage before = m;
+            EXPECT_EQ(Send(m), 1) << body;
+            EXPECT_EQ(std::memcmp(&m, &before, sizeof m), 0) << body;
+        }
+    }
+    EXPECT_TRUE(host_->Received().empty());
+}
+
+TEST_F(InterceptionTest, CopyPathForwardsARewrittenCopy) {
+    ChatMessage m = MakeMessage(kExample, 0x2);
+    const ChatMessage before = m;
+    EXPECT_EQ(Send(m), 1);
+    // The incoming message keeps its body and gains 0x3000.
+    EXPECT_EQ(m.body, before.body);
+    EXPECT_EQ(m.flags, 0x2u | 0x3000u);
+
+    const auto& calls = host_->Received();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].id, 200u);
+    EXPECT_EQ(calls[0].param1, 10u);
+    EXPECT_EQ(calls[0].param2, reinterpret_cast<HostWord>(before.text18));
+    EXPECT_EQ(calls[1].id, 10103u);
+    EXPECT_EQ(calls[1].param2, 0u);
+
+    ASSERT_EQ(host_->Forwarded().size(), 1u);
+    const auto& forwarded = host_->Forwarded().back();
+    const ForwardRecord& r = forwarded.record;
+    EXPECT_EQ(r.head.size, sizeof(ForwardRecord));
+    EXPECT_EQ(r.head.id, 250u);
+    EXPECT_EQ(r.head.head1, 3u);
+    EXPECT_EQ(r.head.head2, 4000u);  // the stand-in host's first answer to call 200
+    EXPECT_EQ(r.head.head3, 310u);
+    EXPECT_EQ(r.head.head4, 0u);
+    EXPECT_EQ(r.zero, 0u);
+    EXPECT_EQ(r.one, 1u);
+
+    // The copy equals the incoming message but for body and flags.
+    ChatMessage expected = before;
+    expected.body = forwarded.message.body;
+    expected.flags = 0x2 | 0x200;
+    EXPECT_EQ(std::memcmp(&forwarded.message, &expected, sizeof expected), 0);
+    EXPECT_EQ(forwarded.body, kExampleHtml);
+}
+
+TEST_F(InterceptionTest, CopyPathWithoutAControlLeavesTheMessageAlone) {
+    host_->Call(20002);
+    ChatMessage m = MakeMessage(kExample, 0x2);
+    const ChatMessage before = m;
+    EXPECT_EQ(Send(m), 1);
+    EXPECT_EQ(std::memcmp(&m, &before, sizeof m), 0);
+    EXPECT_TRUE(host_->Forwarded().empty());
+    host_->Call(20001, reinterpret_cast<HostWord>(host_->Control()));
+}
+
+TEST_F(InterceptionTest, ChangedSettingsTakeEffectAfterTheRebuild) {
+    ASSERT_TRUE(host_->SetValue("LX/Colors/Numbers", "red"));
+    ASSERT_TRUE(host_->SetValue("LX/Style/Bold/Key_words", "0"));
+    ChatMessage m = MakeMessage("[delphi]begin x:=1[/delphi]", 0);
+    Send(m);
+    const std::string unchanged = m.body;
+    EXPECT_NE(unchanged.find("<b>begin</b>"), std::string::npos);  // not rebuilt yet
+
+    host_->Call(22100);
+    ChatMessage n = MakeMessage("[delphi]begin x:=1[/delphi]", 0);
+    Send(n);
+    const std::string rebuilt = n.body;
+    EXPECT_NE(rebuilt.find("<font color=\"#000000\">begin</font>"), std::string::npos) << rebuilt;
+    EXPECT_NE(rebuilt.find("<font color=\"red\">1</font>"), std::string::npos) << rebuilt;
+}
+
+TEST_F(InterceptionTest, EmptySettingValuesAreUsedAsEmptyText) {
+    ASSERT_TRUE(host_->SetValue("LX/Colors/Key_words", ""));
+    host_->Call(22100);
+    ChatMessage m = MakeMessage("[delphi]end[/delphi]", 0);
+    Send(m);
+    EXPECT_NE(std::string(m.body).find("<font color=\"\"><b>end</b></font>"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace lumarix
