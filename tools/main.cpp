@@ -16,6 +16,7 @@
 #endif
 
 #include "tools/module_loader.h"
+#include "tools/preview.h"
 #include "tools/stand_in_host.h"
 
 namespace lumarix::tools {
@@ -25,7 +26,7 @@ constexpr int kUsageError = 2;
 
 constexpr const char* kUsage =
     "usage: lumarix-host [--set KEY=VALUE]... [--settings FILE] [--copy] [--trace] [--info] "
-    "[--module PATH]";
+    "[--module PATH] [--preview FILE.html] [--message FILE]...";
 
 struct Options {
     std::vector<std::pair<std::string, std::string>> settings;  // in the order given
@@ -33,6 +34,8 @@ struct Options {
     bool trace = false;
     bool info = false;
     std::string modulePath;
+    std::string previewPath;                // chat-window page to write, when given
+    std::vector<std::string> messagePaths;  // one message body per file, in the order given
 };
 
 struct UsageError {
@@ -74,6 +77,8 @@ Options ParseOptions(int argc, char** argv) {
         else if (arg == "--trace") options.trace = true;
         else if (arg == "--info") options.info = true;
         else if (arg == "--module") options.modulePath = valueOf(k);
+        else if (arg == "--preview") options.previewPath = valueOf(k);
+        else if (arg == "--message") options.messagePaths.push_back(valueOf(k));
         else throw UsageError{"unknown argument '" + arg + "'; " + kUsage};
     }
     if (options.modulePath.empty()) options.modulePath = DefaultModulePath(argv[0]);
@@ -89,6 +94,19 @@ std::string ReadAllStdin() {
     std::size_t n;
     while ((n = std::fread(buffer, 1, sizeof buffer, stdin)) > 0) body.append(buffer, n);
     return body;
+}
+
+// The message bodies to send. Plain use: all of standard input is one body. With
+// --message, one body per file; with --preview alone, standard input holds a
+// conversation, its messages separated by form feeds.
+std::vector<std::string> ReadMessages(const Options& options) {
+    std::vector<std::string> bodies;
+    for (const std::string& path : options.messagePaths)
+        if (!ReadMessageFile(path, bodies.emplace_back()))
+            throw UsageError{"cannot read message file " + path};
+    if (!options.messagePaths.empty()) return bodies;
+    if (options.previewPath.empty()) return {ReadAllStdin()};
+    return SplitMessages(ReadAllStdin());
 }
 
 void WriteStdout(const std::string& bytes) {
@@ -137,13 +155,18 @@ int Run(int argc, char** argv) {
         if (!host.SetValue(key, value)) throw UsageError{"unknown settings key '" + key + "'"};
     if (!options.settings.empty()) host.Call(22100);  // the settings changed
 
-    const std::string body = ReadAllStdin();
-    if (body.find('\0') != std::string::npos)
-        throw UsageError{"the message body holds a NUL byte; a chat message cannot carry one"};
-    std::string result;
-    host.SendMessage(body, options.copy, result);
+    std::vector<std::string> results;
+    for (const std::string& body : ReadMessages(options)) {
+        if (body.find('\0') != std::string::npos)
+            throw UsageError{"the message body holds a NUL byte; a chat message cannot carry one"};
+        host.SendMessage(body, options.copy, results.emplace_back());
+    }
     host.Stop();
-    WriteStdout(result);
+    if (!options.previewPath.empty() &&
+        !WritePreviewFile(options.previewPath,
+                          BuildPreviewPage(results, CurrentClockTime(), host.Columns())))
+        throw UsageError{"cannot write preview " + options.previewPath};
+    WriteStdout(JoinMessages(results));
     return 0;
 }
 

@@ -8,12 +8,12 @@ import { launchBrowser, repoRoot, runHost, workedExample } from './support.mjs';
 
 const output = process.argv[2] || join(repoRoot, 'docs', 'preview.png');
 const work = mkdtempSync(join(tmpdir(), 'lumarix-screenshot-'));
-const browser = await launchBrowser();
+// Twice the pixels: sharp on high-density screens, still a small file.
+const browser = await launchBrowser({ viewport: { width: 760, height: 400 }, deviceScaleFactor: 2 });
 try {
   const page = join(work, 'preview.html');
   runHost(['--preview', page], workedExample);
   const tab = await browser.context.newPage();
-  await tab.setViewportSize({ width: 940, height: 400 });
   await tab.goto(pathToFileURL(page).href);
   await tab.locator('.window').screenshot({ path: output });
   console.log(`wrote ${output}`);

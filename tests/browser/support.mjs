@@ -30,10 +30,12 @@ export function runHost(args, input = '', { allowFailure = false } = {}) {
 }
 
 // A headless Chromium with a fresh profile that reaches no network on its own.
+// `options` go to the browser context (viewport, deviceScaleFactor).
 // Returns { context, close }.
-export async function launchBrowser() {
+export async function launchBrowser(options = {}) {
   const profile = mkdtempSync(join(tmpdir(), 'lumarix-chromium-'));
   const context = await chromium.launchPersistentContext(profile, {
+    ...options,
     executablePath: chromiumPath,
     headless: true,
     args: [

@@ -1,0 +1,274 @@
+#include "tools/preview.h"
+
+#include <algorithm>
+#include <array>
+#include <ctime>
+#include <fstream>
+#include <iterator>
+
+namespace lumarix::tools {
+namespace {
+
+constexpr std::array<std::string_view, 2> kSenders = {"Anna", "Bartek"};
+
+constexpr std::string_view kColorPrefix = "LX/Colors/";
+constexpr std::string_view kStylePrefix = "LX/Style/";
+constexpr std::array<std::string_view, 3> kSwitches = {"Bold", "Italic", "Underline"};
+// Each switch's column head is set in the style it switches.
+constexpr std::array<std::string_view, 3> kSwitchHeads = {"<b>B</b>", "<i>I</i>", "<u>U</u>"};
+
+// The page's own text is ASCII (other characters as references), so it reads
+// the same in the windows-1250 the messages need.
+constexpr std::string_view kPageHead = R"(<!DOCTYPE html>
+<html lang="en">
+<head>
+<meta charset="windows-1250">
+<title>Lumarix chat preview</title>
+<style>
+body { margin: 0; padding: 20px; background: #e6e9ef; color: #1d232b;
+       font: 14px/1.45 Tahoma, Verdana, "DejaVu Sans", sans-serif; }
+.window { display: flex; align-items: stretch; max-width: 900px; background: #fff;
+          border: 1px solid #aab3c0; border-radius: 8px; overflow: hidden;
+          box-shadow: 0 2px 10px rgba(0, 0, 0, 0.15); }
+.window header { padding: 7px 14px; background: #34527f; color: #fff; font-weight: bold; }
+.chat { flex: 1; min-width: 0; background: #f4f6f9; }
+.messages { display: flex; flex-direction: column; gap: 14px; padding: 16px; }
+.message { max-width: 88%; align-self: flex-start; }
+.message.second { align-self: flex-end; }
+.sender { margin: 0 8px 3px; font-size: 12px; color: #5d6775; }
+.second .sender { text-align: right; }
+.sender .name { font-weight: bold; color: #34527f; }
+/* The body is the message as the messenger shows it: its own line breaks and
+   spaces stand, and its HTML renders. */
+.bubble { padding: 8px 12px; border: 1px solid #cfd6e0; border-radius: 12px;
+          border-bottom-left-radius: 3px; background: #fff; color: #000;
+          white-space: pre-wrap; overflow-wrap: anywhere; min-height: 1.45em; }
+.second .bubble { background: #e2edfb; border-color: #b9cde9;
+                  border-bottom-left-radius: 12px; border-bottom-right-radius: 3px; }
+.settings { width: 290px; flex: none; border-left: 1px solid #cfd6e0; }
+.settings table { width: calc(100% - 24px); margin: 10px 12px; border-collapse: collapse;
+                  font-size: 13px; }
+.settings th, .settings td { padding: 4px 6px; text-align: center; border-bottom: 1px solid #e3e7ed; }
+.settings th:nth-child(-n+2), .settings td:nth-child(-n+2) { text-align: left; }
+.settings th { color: #5d6775; font-weight: normal; }
+.settings code { font: 12px "DejaVu Sans Mono", monospace; }
+.settings .off { color: #b3bac4; }
+.settings .changed { background: #fff3c4; }
+.settings p { margin: 4px 12px 12px; font-size: 12px; color: #5d6775; }
+/* The swatch takes the colour from a font tag, so the browser reads the value
+   exactly as it reads the plug-in's own tags. */
+.swatch { display: inline-block; width: 14px; height: 14px; margin-right: 4px;
+          vertical-align: -2px; border: 1px solid #6f7884; border-radius: 3px;
+          background-color: currentColor; }
+.swatch.empty { background: linear-gradient(135deg, #fff 45%, #c33 45%, #c33 55%, #fff 55%); }
+</style>
+</head>
+<body>
+<div class="window">
+)";
+
+constexpr std::string_view kPageFoot = "</div>\n</body>\n</html>\n";
+
+struct CategoryRow {
+    std::string name;
+    const StoredColumn* color = nullptr;
+    std::array<const StoredColumn*, kSwitches.size()> switches{};
+};
+
+struct SettingsView {
+    std::vector<CategoryRow> categories;  // in the order the columns name them first
+    std::vector<const StoredColumn*> others;
+};
+
+CategoryRow& FindOrAddRow(std::vector<CategoryRow>& rows, std::string_view name) {
+    const auto row = std::find_if(rows.begin(), rows.end(),
+                                  [&](const CategoryRow& r) { return r.name == name; });
+    if (row != rows.end()) return *row;
+    return rows.emplace_back(CategoryRow{std::string(name)});
+}
+
+// Sorts the columns by their keys: "LX/Colors/" + category and
+// "LX/Style/" + switch + "/" + category; any other key is listed apart.
+SettingsView GroupColumns(const std::vector<StoredColumn>& columns) {
+    SettingsView view;
+    for (const StoredColumn& column : columns) {
+        const std::string_view key = column.key;
+        if (key.starts_with(kColorPrefix)) {
+            FindOrAddRow(view.categories, key.substr(kColorPrefix.size())).color = &column;
+            continue;
+        }
+        if (key.starts_with(kStylePrefix)) {
+            const std::string_view rest = key.substr(kStylePrefix.size());
+            const std::size_t slash = rest.find('/');
+            const auto which = std::find(kSwitches.begin(), kSwitches.end(), rest.substr(0, slash));
+            if (slash != std::string_view::npos && which != kSwitches.end()) {
+                FindOrAddRow(view.categories, rest.substr(slash + 1))
+                    .switches[which - kSwitches.begin()] = &column;
+                continue;
+            }
+        }
+        view.others.push_back(&column);
+    }
+    return view;
+}
+
+std::string DisplayName(std::string_view category) {
+    std::string name(category);
+    std::replace(name.begin(), name.end(), '_', ' ');
+    return name;
+}
+
+// The cell's class and tooltip: the key, its value and, when it differs, the default.
+std::string DescribeCell(const StoredColumn& column, std::string_view cellClass) {
+    const bool changed = column.value != column.defaultValue;
+    std::string out = "<td class=\"" + std::string(cellClass) + (changed ? " changed" : "") +
+                      "\" title=\"" + EscapeHtml(column.key) + " = " + EscapeHtml(column.value);
+    if (changed) out += " (default " + EscapeHtml(column.defaultValue) + ")";
+    return out + "\">";
+}
+
+std::string BuildColorCell(const StoredColumn* column) {
+    if (!column) return "<td class=\"color off\">&ndash;</td>";
+    std::string out = DescribeCell(*column, "color");
+    if (column->value.empty())
+        out += "<span class=\"swatch empty\"></span><code>(empty)</code>";
+    else
+        out += "<font color=\"" + EscapeHtml(column->value) +
+               "\"><span class=\"swatch\"></span></font><code>" + EscapeHtml(column->value) +
+               "</code>";
+    return out + "</td>";
+}
+
+// On exactly when the value is "1", the rule the plug-in applies.
+std::string BuildSwitchCell(const StoredColumn* column) {
+    if (!column) return "<td class=\"off\">&ndash;</td>";
+    const bool on = column->value == "1";
+    return DescribeCell(*column, on ? "on" : "off") + (on ? "&#10003;" : "&middot;") + "</td>";
+}
+
+std::string BuildCategoryRow(const CategoryRow& row) {
+    std::string out = "<tr data-category=\"" + EscapeHtml(row.name) + "\"><td>" +
+                      EscapeHtml(DisplayName(row.name)) + "</td>" + BuildColorCell(row.color);
+    for (const StoredColumn* column : row.switches) out += BuildSwitchCell(column);
+    return out + "</tr>\n";
+}
+
+std::string BuildSettingsPane(const std::vector<StoredColumn>& columns) {
+    const SettingsView view = GroupColumns(columns);
+    std::string out = "<aside class=\"settings\">\n<header>Settings in use</header>\n";
+    if (columns.empty()) return out + "<p>The plug-in registered no settings.</p>\n</aside>\n";
+    out += "<table>\n<tr><th>Category</th><th>Color</th>";
+    for (std::string_view head : kSwitchHeads) out += "<th>" + std::string(head) + "</th>";
+    out += "</tr>\n";
+    for (const CategoryRow& row : view.categories) out += BuildCategoryRow(row);
+    for (const StoredColumn* column : view.others)
+        out += "<tr class=\"other\"><td colspan=\"2\"><code>" + EscapeHtml(column->key) +
+               "</code></td>" + DescribeCell(*column, "value") + EscapeHtml(column->value) +
+               "</td><td></td><td></td></tr>\n";
+    return out + "</table>\n<p>Shaded: changed from the default.</p>\n</aside>\n";
+}
+
+std::string BuildMessage(std::size_t index, std::string_view body, std::string_view time) {
+    std::string out =
+        index % 2 == 0 ? "<div class=\"message first\">\n" : "<div class=\"message second\">\n";
+    out += "<div class=\"sender\"><span class=\"name\">" + std::string(SenderOf(index)) +
+           "</span> <time>" + EscapeHtml(time) + "</time></div>\n";
+    out += "<div class=\"bubble\">";
+    out += body;  // the plug-in's HTML, as the chat window receives it
+    return out + "</div>\n</div>\n";
+}
+
+std::string BuildChatPane(const std::vector<std::string>& bodies, std::string_view time) {
+    // The window is the second person's; its title names the first.
+    std::string out = "<section class=\"chat\">\n<header>Chat with ";
+    out += std::string(SenderOf(0)) + "</header>\n";
+    out += "<div class=\"messages\">\n";
+    for (std::size_t k = 0; k < bodies.size(); ++k) out += BuildMessage(k, bodies[k], time);
+    return out + "</div>\n</section>\n";
+}
+
+}  // namespace
+
+std::vector<std::string> SplitMessages(std::string_view input) {
+    std::vector<std::string> messages;
+    for (;;) {
+        const std::size_t end = input.find(kMessageSeparator);
+        messages.emplace_back(input.substr(0, end));
+        if (end == std::string_view::npos) return messages;
+        input.remove_prefix(end + 1);
+    }
+}
+
+std::string JoinMessages(const std::vector<std::string>& messages) {
+    std::string out;
+    for (std::size_t k = 0; k < messages.size(); ++k) {
+        if (k > 0) out += kMessageSeparator;
+        out += messages[k];
+    }
+    return out;
+}
+
+bool ReadMessageFile(const std::string& path, std::string& body) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    body.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+bool WritePreviewFile(const std::string& path, std::string_view page) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(page.data(), static_cast<std::streamsize>(page.size()));
+    return static_cast<bool>(out.flush());
+}
+
+std::string_view SenderOf(std::size_t index) {
+    return kSenders[index % kSenders.size()];
+}
+
+std::string CurrentClockTime() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+#if defined(_WIN32)
+    localtime_s(&local, &now);
+#else
+    localtime_r(&now, &local);
+#endif
+    char text[16];
+    return std::string(text, std::strftime(text, sizeof text, "%H:%M", &local));
+}
+
+std::string EscapeHtml(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
+                break;
+        }
+    }
+    return out;
+}
+
+std::string BuildPreviewPage(const std::vector<std::string>& bodies, std::string_view time,
+                             const std::vector<StoredColumn>& columns) {
+    std::string page(kPageHead);
+    page += BuildChatPane(bodies, time);
+    page += BuildSettingsPane(columns);
+    page += kPageFoot;
+    return page;
+}
+
+}  // namespace lumarix::tools

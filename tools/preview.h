@@ -1,0 +1,42 @@
+// The chat-window preview that lumarix-host writes with --preview: each
+// rewritten body in a speech bubble, as the messenger's chat window would show
+// it, beside the settings that produced it.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "tools/stand_in_host.h"
+
+namespace lumarix::tools {
+
+// Separates the messages of a conversation on standard input and output.
+inline constexpr char kMessageSeparator = '\f';
+
+// Splits `input` at every separator: n separators give n + 1 messages, so
+// JoinMessages gives the same bytes back.
+std::vector<std::string> SplitMessages(std::string_view input);
+std::string JoinMessages(const std::vector<std::string>& messages);
+
+// Reads a whole file as bytes; false when it cannot be read.
+bool ReadMessageFile(const std::string& path, std::string& body);
+// Writes `page` to `path`, replacing it; false when it cannot be written.
+bool WritePreviewFile(const std::string& path, std::string_view page);
+
+// The two people of the conversation take turns; message 0 is the first's.
+std::string_view SenderOf(std::size_t index);
+
+// The local wall-clock time as "HH:MM", for the sender lines.
+std::string CurrentClockTime();
+
+// Escapes "&", "<", ">" and the double quote, for text and attribute values.
+std::string EscapeHtml(std::string_view text);
+
+// A standalone page: `bodies` (HTML in the host's code page, inserted as they
+// are) in alternating bubbles stamped with `time`, and `columns` as a table of
+// categories with colour swatches and style switches.
+std::string BuildPreviewPage(const std::vector<std::string>& bodies, std::string_view time,
+                             const std::vector<StoredColumn>& columns);
+
+}  // namespace lumarix::tools
