@@ -1,6 +1,6 @@
 #include "highlight/formatter.h"
 
-#include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "highlight/lexer.h"
@@ -12,29 +12,29 @@ namespace lumarix {
 
 ResultRing resultRing;
 
-std::string ResultRing::TakeBuffer() noexcept {
-    std::string buffer = std::move(spare_);
-    spare_ = std::string();
-    buffer.clear();
+TextBuffer ResultRing::TakeBuffer() noexcept {
+    TextBuffer buffer = std::move(spare_);
+    spare_ = TextBuffer();
+    buffer.Clear();
     return buffer;
 }
 
-void ResultRing::ReturnBuffer(std::string buffer) noexcept {
-    if (buffer.capacity() > spare_.capacity()) spare_ = std::move(buffer);
+void ResultRing::ReturnBuffer(TextBuffer buffer) noexcept {
+    if (buffer.Capacity() > spare_.Capacity()) spare_ = std::move(buffer);
 }
 
-const char* ResultRing::Store(std::string text) noexcept {
-    std::string& slot = slots_[next_];
+const char* ResultRing::Store(TextBuffer text) noexcept {
+    TextBuffer& slot = slots_[next_];
     std::swap(slot, text);
     ReturnBuffer(std::move(text));  // the overwritten result's storage serves the next one
     next_ = (next_ + 1) % kSlots;
     ++resultCount_;
-    return slot.c_str();
+    return slot.CStr();
 }
 
 void ResultRing::Clear() noexcept {
-    for (std::string& slot : slots_) slot = std::string();
-    spare_ = std::string();
+    for (TextBuffer& slot : slots_) slot = TextBuffer();
+    spare_ = TextBuffer();
 }
 
 namespace {
@@ -68,9 +68,12 @@ TokenTags ComposeTokenTags(const StyleTagSet& tags) {
 
 std::string_view EntityFor(char c) noexcept {
     switch (c) {
-        case '&': return "&amp;";
-        case '<': return "&lt;";
-        default: return "&gt;";
+        case '&':
+            return "&amp;";
+        case '<':
+            return "&lt;";
+        default:
+            return "&gt;";
     }
 }
 
@@ -81,44 +84,44 @@ std::size_t EscapedSize(std::string_view text) noexcept {
     return size;
 }
 
+char* Copy(char* to, std::string_view text) noexcept {
+    std::memcpy(to, text.data(), text.size());
+    return to + text.size();
+}
+
 // Code is shown as code: "&", "<" and ">" become entities, nothing else changes.
-void AppendEscaped(std::string& out, std::string_view text) {
-    std::size_t run = 0;
-    for (std::size_t k = 0; k < text.size(); ++k) {
-        if (!HasClass(text[k], kHtmlSpecial)) continue;
-        out.append(text.data() + run, k - run);
-        out += EntityFor(text[k]);
-        run = k + 1;
+char* CopyEscaped(char* to, std::string_view text) noexcept {
+    for (char c : text) {
+        if (HasClass(c, kHtmlSpecial))
+            to = Copy(to, EntityFor(c));
+        else
+            *to++ = c;
     }
-    out.append(text.data() + run, text.size() - run);
+    return to;
 }
 
 // The exact size of the queued block's HTML, so that the output grows at most
 // once per block.
-std::size_t BlockHtmlSize(const TokenTags& tags) noexcept {
-    std::size_t size = kBlockOpen.size() + kBlockClose.size() + EscapedSize(tokenQueue.BlockText());
+std::size_t BlockHtmlSize(const TokenTags& tags, std::size_t escapedTextSize) noexcept {
+    std::size_t size = kBlockOpen.size() + kBlockClose.size() + escapedTextSize;
     for (std::size_t kind = 0; kind < kTokenKindCount; ++kind)
         size += tokenQueue.CountOf(static_cast<TokenKind>(kind)) *
                 (tags.open[kind].size() + tags.close[kind].size());
     return size;
 }
 
-void Reserve(std::string& out, std::size_t needed) {
-    if (needed > out.capacity()) out.reserve(std::max(needed, out.capacity() + out.capacity() / 2));
-}
-
-// Drains the token queue into `out` as one block of HTML.
-void WriteBlock(std::string& out, const TokenTags& tags) {
-    out += kBlockOpen;
+// Drains the token queue into `to` as one block of HTML; returns the end.
+char* WriteBlock(char* to, const TokenTags& tags, bool escape) {
+    to = Copy(to, kBlockOpen);
     while (!tokenQueue.Empty()) {
         const Token& token = tokenQueue.Front();
         const auto kind = static_cast<std::size_t>(token.kind);
-        out += tags.open[kind];
-        AppendEscaped(out, token.text);
-        out += tags.close[kind];
+        to = Copy(to, tags.open[kind]);
+        to = escape ? CopyEscaped(to, token.text) : Copy(to, token.text);
+        to = Copy(to, tags.close[kind]);
         tokenQueue.PopFront();
     }
-    out += kBlockClose;
+    return Copy(to, kBlockClose);
 }
 
 }  // namespace
@@ -130,9 +133,9 @@ const char* FormatBody(const char* body) {
         return body;
 
     const TokenTags tags = ComposeTokenTags(styleTags);
-    std::string out = resultRing.TakeBuffer();
+    TextBuffer out = resultRing.TakeBuffer();
     try {
-        Reserve(out, text.size());
+        out.Reserve(text.size());
         // Each block is searched for after the previous one in the original
         // body, so the HTML written is never read again and every pass ends.
         std::size_t pos = 0;
@@ -142,13 +145,17 @@ const char* FormatBody(const char* body) {
             const std::size_t inner = open + kOpenMarker.size();
             const std::size_t close = text.find(kCloseMarker, inner);
             if (close == std::string_view::npos) break;
-            out.append(text, pos, open - pos);
+            out.Append(text.substr(pos, open - pos));
             LexBlock(text.substr(inner, close - inner));
-            Reserve(out, out.size() + BlockHtmlSize(tags) + (text.size() - close));
-            WriteBlock(out, tags);
+            const std::size_t escapedSize = EscapedSize(tokenQueue.BlockText());
+            const std::size_t size = BlockHtmlSize(tags, escapedSize);
+            // Room for the rest of the body too, so that many blocks grow the
+            // output only a few times.
+            out.Reserve(out.Size() + size + (text.size() - close));
+            WriteBlock(out.Extend(size), tags, escapedSize != tokenQueue.BlockText().size());
             pos = close + kCloseMarker.size();
         }
-        out.append(text, pos);
+        out.Append(text.substr(pos));
     } catch (...) {
         tokenQueue.Clear();
         resultRing.ReturnBuffer(std::move(out));

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "highlight/text_buffer.h"
+
 namespace lumarix {
 
 inline constexpr std::string_view kOpenMarker = "[delphi]";
@@ -16,23 +18,23 @@ inline constexpr std::string_view kCloseMarker = "[/delphi]";
 // The last twenty rewritten bodies. A text handed out stays valid and
 // unchanged while the next nineteen are stored.
 class ResultRing {
-public:
+  public:
     static constexpr std::size_t kSlots = 20;
 
     // A buffer to build the next result in, with the storage of an earlier
     // result when one is free, so that large bodies do not fault in fresh pages.
-    std::string TakeBuffer() noexcept;
+    TextBuffer TakeBuffer() noexcept;
     // Returns a buffer that was not stored, keeping its storage for reuse.
-    void ReturnBuffer(std::string buffer) noexcept;
+    void ReturnBuffer(TextBuffer buffer) noexcept;
     // Moves `text` into the next slot and returns that slot's text.
-    const char* Store(std::string text) noexcept;
+    const char* Store(TextBuffer text) noexcept;
 
     std::uint32_t ResultCount() const noexcept { return resultCount_; }
     void Clear() noexcept;
 
-private:
-    std::array<std::string, kSlots> slots_;
-    std::string spare_;
+  private:
+    std::array<TextBuffer, kSlots> slots_;
+    TextBuffer spare_;
     std::uint32_t resultCount_ = 0;
     std::size_t next_ = 0;  // cycles 0..19 on its own, so a wrapping count cannot skip a slot
 };

@@ -13,13 +13,15 @@ namespace lumarix {
 namespace {
 
 class BlockLexer {
-public:
+  public:
     explicit BlockLexer(std::string_view text) : text_(text), n_(text.size()) {}
 
     void Run() {
         while (i_ < n_) {
             if (!IsOperatorByte(i_)) {
-                ++i_;  // the byte joins the pending word
+                // The bytes up to the next operator join the pending word.
+                do ++i_;
+                while (i_ < n_ && !IsOperatorByte(i_));
                 continue;
             }
             // An operator byte at the very start is not split off: it either
@@ -35,7 +37,7 @@ public:
         EmitPendingWord(n_);
     }
 
-private:
+  private:
     bool IsOperatorByte(std::size_t p) const noexcept { return HasClass(text_[p], kOperatorStart); }
 
     bool IsDigit(std::size_t p) const noexcept { return HasClass(text_[p], kDigit); }
@@ -49,14 +51,14 @@ private:
 
     // Appends bytes w_ .. end-1 with the given kind and moves w_ to end.
     void Emit(TokenKind kind, std::size_t end) {
-        tokenQueue.Append(Token{text_.substr(w_, end - w_), kind});
+        tokenQueue.Append(Token{std::string_view(text_.data() + w_, end - w_), kind});
         w_ = end;
     }
 
     void EmitPendingWord(std::size_t end) {
         if (w_ >= end) return;
-        Emit(IsKeyWord(CoreOf(text_.substr(w_, end - w_))) ? TokenKind::KeyWord : TokenKind::Plain,
-             end);
+        const std::string_view word(text_.data() + w_, end - w_);
+        Emit(IsKeyWord(CoreOf(word)) ? TokenKind::KeyWord : TokenKind::Plain, end);
     }
 
     // The word without the bytes before its first and after its last letter or digit.
@@ -87,26 +89,37 @@ private:
         return p;
     }
 
-    // Strings, comments and numbers, tried in this order at i_ (where w_ == i_).
+    bool NextIs(char c) const noexcept { return i_ + 1 < n_ && text_[i_ + 1] == c; }
+
+    // Strings, comments and numbers at i_ (where w_ == i_). Each shape has its
+    // own first byte, so the order in which they are tried does not matter.
     bool ReadDelimitedToken() {
-        const char c = text_[i_];
         std::size_t end;
         TokenKind kind;
-        if (c == '\'') {
-            end = PastNextByte('\'', i_ + 1), kind = TokenKind::String;
-        } else if (c == '{') {
-            end = PastNextByte('}', i_ + 1), kind = TokenKind::Comment;
-        } else if (IsTextAt(text_, i_, "(*")) {
-            // The opener's "*" may close it too: "(*)" is a whole comment.
-            end = PastNext("*)", i_ + 1), kind = TokenKind::Comment;
-        } else if (IsTextAt(text_, i_, "//")) {
-            end = PastNextByte('\n', i_ + 2), kind = TokenKind::Comment;
-        } else if (IsDigit(i_)) {
-            end = EndOfNumber(i_ + 1, false), kind = TokenKind::Number;
-        } else if (c == '.' && i_ + 1 < n_ && IsDigit(i_ + 1)) {
-            end = EndOfNumber(i_ + 1, true), kind = TokenKind::Number;
-        } else {
-            return false;
+        switch (text_[i_]) {
+            case '\'':
+                end = PastNextByte('\'', i_ + 1), kind = TokenKind::String;
+                break;
+            case '{':
+                end = PastNextByte('}', i_ + 1), kind = TokenKind::Comment;
+                break;
+            case '(':
+                if (!NextIs('*')) return false;
+                // The opener's "*" may close it too: "(*)" is a whole comment.
+                end = PastNext("*)", i_ + 1), kind = TokenKind::Comment;
+                break;
+            case '/':
+                if (!NextIs('/')) return false;
+                end = PastNextByte('\n', i_ + 2), kind = TokenKind::Comment;
+                break;
+            case '.':
+                if (!(i_ + 1 < n_ && IsDigit(i_ + 1))) return false;
+                end = EndOfNumber(i_ + 1, true), kind = TokenKind::Number;
+                break;
+            default:
+                if (!IsDigit(i_)) return false;
+                end = EndOfNumber(i_ + 1, false), kind = TokenKind::Number;
+                break;
         }
         Emit(kind, end);
         i_ = end;

@@ -3,39 +3,17 @@
 namespace lumarix {
 namespace {
 
-constexpr char FoldAscii(char c) noexcept { return (c >= 'A' && c <= 'Z') ? char(c | 0x20) : c; }
-
-constexpr std::uint32_t HashWord(std::string_view folded) noexcept {
-    std::uint32_t h = 2166136261u;
-    for (char c : folded) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
-    return h;
+constexpr char FoldAscii(char c) noexcept {
+    return (c >= 'A' && c <= 'Z') ? char(c | 0x20) : c;
 }
 
 constexpr std::size_t kMinKeyWord = 2;
 constexpr std::size_t kMaxKeyWord = 14;
-constexpr std::size_t kSlots = 256;  // a power of two, well above the entry count
-constexpr std::uint8_t kEmpty = 0xFF;
 
 constexpr bool IsLowerWord(std::string_view w) {
     for (char c : w)
         if (c < 'a' || c > 'z') return false;
     return w.size() >= kMinKeyWord && w.size() <= kMaxKeyWord;
-}
-
-// Open-addressing table of key word indices, built at compile time.
-constexpr std::array<std::uint8_t, kSlots> MakeKeyWordSlots() {
-    std::array<std::uint8_t, kSlots> slots{};
-    for (auto& s : slots) s = kEmpty;
-    for (std::size_t k = 0; k < KeyWordTable.size(); ++k) {
-        std::size_t s = HashWord(KeyWordTable[k]) & (kSlots - 1);
-        bool present = false;
-        while (slots[s] != kEmpty) {
-            present = present || KeyWordTable[slots[s]] == KeyWordTable[k];
-            s = (s + 1) & (kSlots - 1);
-        }
-        if (!present) slots[s] = static_cast<std::uint8_t>(k);
-    }
-    return slots;
 }
 
 constexpr bool AllKeyWordsLowerCase() {
@@ -45,24 +23,53 @@ constexpr bool AllKeyWordsLowerCase() {
 }
 static_assert(AllKeyWordsLowerCase(), "the key word lookup folds to lower case letters only");
 
-constexpr auto keyWordSlots = MakeKeyWordSlots();
+// The key words grouped by length and first letter, each group a run in
+// kKeyWordOrder; a lookup compares the few words of one group.
+struct KeyWordGroup {
+    std::uint8_t first = 0;
+    std::uint8_t count = 0;
+};
+
+struct KeyWordIndex {
+    std::array<std::array<KeyWordGroup, 26>, kMaxKeyWord + 1> groups{};
+    std::array<std::uint8_t, KeyWordTable.size()> order{};
+};
+
+constexpr KeyWordIndex MakeKeyWordIndex() {
+    KeyWordIndex index;
+    std::size_t next = 0;
+    for (std::size_t length = kMinKeyWord; length <= kMaxKeyWord; ++length) {
+        for (int letter = 0; letter < 26; ++letter) {
+            KeyWordGroup& group = index.groups[length][letter];
+            group.first = static_cast<std::uint8_t>(next);
+            for (std::size_t k = 0; k < KeyWordTable.size(); ++k) {
+                const std::string_view w = KeyWordTable[k];
+                if (w.size() == length && w[0] == 'a' + letter) {
+                    index.order[next++] = static_cast<std::uint8_t>(k);
+                    ++group.count;
+                }
+            }
+        }
+    }
+    return index;
+}
+
+constexpr KeyWordIndex keyWordIndex = MakeKeyWordIndex();
 
 }  // namespace
 
 bool IsKeyWord(std::string_view word) noexcept {
     if (word.size() < kMinKeyWord || word.size() > kMaxKeyWord) return false;
-    // Every entry is lower-case letters, so any other byte after folding rules
-    // the word out at once.
-    char folded[kMaxKeyWord];
-    for (std::size_t k = 0; k < word.size(); ++k) {
-        const char c = FoldAscii(word[k]);
-        if (c < 'a' || c > 'z') return false;
-        folded[k] = c;
-    }
-    const std::string_view key(folded, word.size());
-    for (std::size_t s = HashWord(key) & (kSlots - 1); keyWordSlots[s] != kEmpty;
-         s = (s + 1) & (kSlots - 1)) {
-        if (KeyWordTable[keyWordSlots[s]] == key) return true;
+    const char first = FoldAscii(word[0]);
+    if (first < 'a' || first > 'z') return false;
+    const KeyWordGroup group = keyWordIndex.groups[word.size()][first - 'a'];
+    for (std::size_t g = group.first; g < group.first + group.count; ++g) {
+        const std::string_view entry = KeyWordTable[keyWordIndex.order[g]];
+        std::size_t k = 1;
+        // Entries are lower-case letters, so OR-ing 0x20 folds exactly A-Z
+        // and never turns another byte into a letter.
+        while (k < entry.size() && (word[k] | 0x20) == entry[k]) ++k;
+        if (k == entry.size()) return true;
     }
     return false;
 }

@@ -33,7 +33,7 @@ struct Token {
 // block text they point into. Only the operations the lexer and the formatter
 // need exist: no access by position, no insertion at the front.
 class TokenQueue {
-public:
+  public:
     // Drops every token left over and copies the next block's text into the
     // queue's own buffer, reusing its storage from block to block.
     void StartBlock(std::string_view blockText);
@@ -58,7 +58,7 @@ public:
     // Releases everything; used when a rewrite is cut short.
     void Clear() noexcept;
 
-private:
+  private:
     std::string blockText_;
     std::deque<Token> tokens_;
     std::array<std::size_t, kTokenKindCount> kindCounts_{};
