@@ -16,6 +16,7 @@
 #endif
 
 #include "tools/module_loader.h"
+#include "tools/page_view.h"
 #include "tools/preview.h"
 #include "tools/stand_in_host.h"
 
@@ -26,13 +27,15 @@ constexpr int kUsageError = 2;
 
 constexpr const char* kUsage =
     "usage: lumarix-host [--set KEY=VALUE]... [--settings FILE] [--copy] [--trace] [--info] "
-    "[--module PATH] [--preview FILE.html] [--message FILE]...";
+    "[--module PATH] [--page] [--toggle NAME]... [--preview FILE.html] [--message FILE]...";
 
 struct Options {
     std::vector<std::pair<std::string, std::string>> settings;  // in the order given
     bool copy = false;
     bool trace = false;
     bool info = false;
+    bool page = false;                 // print the settings page, read no message
+    std::vector<std::string> toggles;  // page items to operate, in the order given
     std::string modulePath;
     std::string previewPath;                // chat-window page to write, when given
     std::vector<std::string> messagePaths;  // one message body per file, in the order given
@@ -76,6 +79,8 @@ Options ParseOptions(int argc, char** argv) {
         else if (arg == "--copy") options.copy = true;
         else if (arg == "--trace") options.trace = true;
         else if (arg == "--info") options.info = true;
+        else if (arg == "--page") options.page = true;
+        else if (arg == "--toggle") options.toggles.push_back(valueOf(k));
         else if (arg == "--module") options.modulePath = valueOf(k);
         else if (arg == "--preview") options.previewPath = valueOf(k);
         else if (arg == "--message") options.messagePaths.push_back(valueOf(k));
@@ -154,6 +159,19 @@ int Run(int argc, char** argv) {
     for (const auto& [key, value] : options.settings)
         if (!host.SetValue(key, value)) throw UsageError{"unknown settings key '" + key + "'"};
     if (!options.settings.empty()) host.Call(22100);  // the settings changed
+
+    if (options.page || !options.toggles.empty()) {
+        std::string out;
+        for (const std::string& target : options.toggles) {
+            const auto number = FindItemNumber(host, target, error);
+            if (!number) throw UsageError{error};
+            out += OperateItem(host, *number);
+        }
+        if (options.page) out += DrawSettingsPage(host);
+        host.Stop();
+        WriteStdout(out);
+        return 0;
+    }
 
     std::vector<std::string> results;
     for (const std::string& body : ReadMessages(options)) {

@@ -1,0 +1,354 @@
+#include "tools/page_view.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <vector>
+
+namespace lumarix::tools {
+namespace {
+
+// Code page 1250, bytes 0x80 to 0xFF; 0xFFFD marks the five undefined bytes.
+constexpr std::array<char16_t, 128> kCp1250High = {
+    // 8x
+    0x20AC, 0xFFFD, 0x201A, 0xFFFD, 0x201E, 0x2026, 0x2020, 0x2021,  //
+    0xFFFD, 0x2030, 0x0160, 0x2039, 0x015A, 0x0164, 0x017D, 0x0179,  //
+    // 9x
+    0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  //
+    0xFFFD, 0x2122, 0x0161, 0x203A, 0x015B, 0x0165, 0x017E, 0x017A,  //
+    // Ax
+    0x00A0, 0x02C7, 0x02D8, 0x0141, 0x00A4, 0x0104, 0x00A6, 0x00A7,  //
+    0x00A8, 0x00A9, 0x015E, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x017B,  //
+    // Bx
+    0x00B0, 0x00B1, 0x02DB, 0x0142, 0x00B4, 0x00B5, 0x00B6, 0x00B7,  //
+    0x00B8, 0x0105, 0x015F, 0x00BB, 0x013D, 0x02DD, 0x013E, 0x017C,  //
+    // Cx
+    0x0154, 0x00C1, 0x00C2, 0x0102, 0x00C4, 0x0139, 0x0106, 0x00C7,  //
+    0x010C, 0x00C9, 0x0118, 0x00CB, 0x011A, 0x00CD, 0x00CE, 0x010E,  //
+    // Dx
+    0x0110, 0x0143, 0x0147, 0x00D3, 0x00D4, 0x0150, 0x00D6, 0x00D7,  //
+    0x0158, 0x016E, 0x00DA, 0x0170, 0x00DC, 0x00DD, 0x0162, 0x00DF,  //
+    // Ex
+    0x0155, 0x00E1, 0x00E2, 0x0103, 0x00E4, 0x013A, 0x0107, 0x00E7,  //
+    0x010D, 0x00E9, 0x0119, 0x00EB, 0x011B, 0x00ED, 0x00EE, 0x010F,  //
+    // Fx
+    0x0111, 0x0144, 0x0148, 0x00F3, 0x00F4, 0x0151, 0x00F6, 0x00F7,  //
+    0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,  //
+};
+
+// Item kinds as the plug-in declares them; kSameLine is added to every item
+// that the next one follows on the same line.
+constexpr std::uint32_t kPage = 0x10;
+constexpr std::uint32_t kGroupStart = 0xF0000;
+constexpr std::uint32_t kGroupEnd = 0x100000;
+constexpr std::uint32_t kPlainText = 0x80000;
+constexpr std::uint32_t kSwitch = 0x60000;
+constexpr std::uint32_t kColorEntry = 0x80B0000;
+constexpr std::uint32_t kSameLine = 0x40;
+
+constexpr std::uint32_t kItemTag = 0x11000000;
+constexpr std::uint32_t kPageParent = 1000010;
+
+// Status bit 0x2 of a colour field is this host's "hidden" bit: the plug-in
+// flips it when the user operates the category's name, so the name folds the
+// colour field away and brings it back. A hidden field keeps its value; the
+// page still prints it, marked hidden. Other status bits are kept, not drawn.
+constexpr std::uint32_t kHiddenBit = 0x2;
+
+// A caption-less field's text: this byte, then the hint after "tip=".
+constexpr char kNoCaption = '\x1A';
+constexpr std::string_view kTipKey = "tip=";
+
+using Line = std::vector<const StoredItem*>;
+
+struct Cell {
+    std::string text;  // UTF-8
+    std::string tip;   // shown under the cell; empty for none
+};
+
+void AppendUtf8(char32_t cp, std::string& out) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// Columns a UTF-8 text takes on a terminal: one per code point.
+std::size_t WidthOf(std::string_view utf8) {
+    return std::count_if(utf8.begin(), utf8.end(),
+                         [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
+}
+
+std::string Hex(std::uint32_t value) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string digits;
+    do {
+        digits.insert(digits.begin(), kDigits[value & 0xF]);
+        value >>= 4;
+    } while (value);
+    return "0x" + digits;
+}
+
+std::string Quoted(std::string_view text) {
+    std::string quoted(1, '\'');
+    quoted += text;
+    quoted += '\'';
+    return quoted;
+}
+
+std::uint32_t KindOf(const StoredItem& item) {
+    return item.record.itemKind & ~kSameLine;
+}
+
+bool IsOwnItem(const StoredItem& item) {
+    return item.record.id == kItemTag && item.record.parent == kPageParent;
+}
+
+// The items in the order created, cut into the lines the host shows.
+std::vector<Line> SplitIntoLines(const std::vector<StoredItem>& items) {
+    std::vector<Line> lines;
+    Line current;
+    for (const StoredItem& item : items) {
+        current.push_back(&item);
+        if (item.record.itemKind & kSameLine) continue;
+        lines.push_back(std::move(current));
+        current.clear();
+    }
+    if (!current.empty()) lines.push_back(std::move(current));
+    return lines;
+}
+
+// The hint of a caption-less field: the text after "tip=".
+std::string TipOf(std::string_view text) {
+    if (text.empty() || text.front() != kNoCaption) return {};
+    const std::size_t at = text.find(kTipKey);
+    return at == std::string_view::npos ? std::string()
+                                        : Cp1250ToUtf8(text.substr(at + kTipKey.size()));
+}
+
+std::string CaptionOf(const StoredItem& item) {
+    if (!item.text.empty() && item.text.front() == kNoCaption) return {};
+    return Cp1250ToUtf8(item.text);
+}
+
+class PageDrawer {
+  public:
+    explicit PageDrawer(const StandInHost& host) : host_(host) {}
+
+    std::string Draw() {
+        for (const Line& line : SplitIntoLines(host_.Items())) DrawLine(line);
+        FlushRows();
+        while (out_.size() >= 2 && out_.ends_with("\n\n")) out_.pop_back();
+        return out_;
+    }
+
+  private:
+    using Row = std::vector<Cell>;
+
+    void DrawLine(const Line& line) {
+        const StoredItem& first = *line.front();
+        const std::uint32_t kind = line.size() == 1 ? KindOf(first) : 0;
+        if (kind == kPage) return DrawTitle(first);
+        if (kind == kGroupStart) return OpenGroup(first);
+        if (kind == kGroupEnd) return CloseGroup();
+        if (kind == kPlainText) return DrawText(first);
+        Row row;
+        for (const StoredItem* item : line) row.push_back(DrawCell(*item));
+        rows_.push_back(std::move(row));
+    }
+
+    void DrawTitle(const StoredItem& page) {
+        FlushRows();
+        out_ += "== " + CaptionOf(page) + " ==";
+        if (host_.IconItem() == page.record.number)
+            out_ += "  (icon " + std::to_string(host_.IconResource()) + ")";
+        out_ += "\n\n";
+    }
+
+    void OpenGroup(const StoredItem& group) {
+        FlushRows();
+        out_ += Margin() + "-- " + CaptionOf(group) + " --\n";
+        ++depth_;
+    }
+
+    void CloseGroup() {
+        FlushRows();
+        if (depth_ > 0) --depth_;
+        out_ += "\n";
+    }
+
+    // A plain text keeps its own line breaks.
+    void DrawText(const StoredItem& item) {
+        FlushRows();
+        const std::string text = CaptionOf(item);
+        std::size_t start = 0;
+        for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+            out_ += Margin() + text.substr(start, end - start) + "\n";
+        out_ += Margin() + text.substr(start) + "\n";
+    }
+
+    Cell DrawCell(const StoredItem& item) const {
+        const StoredColumn* column = host_.FindColumn(item.record.number);
+        switch (KindOf(item)) {
+            case kSwitch:
+                // A switch without a settings column (a category's name) has
+                // no state of its own: operating it is an action.
+                if (!column) return {CaptionOf(item), {}};
+                return {(column->value == "1" ? "[x] " : "[ ] ") + CaptionOf(item), {}};
+            case kColorEntry: {
+                std::string text = CaptionOf(item);
+                if (!text.empty()) text += ' ';
+                text += '[';
+                text += column ? column->value : std::string("?");
+                text += "] ";
+                text += DescribeFieldStatus(item.status);
+                return {text, TipOf(item.text)};
+            }
+            case kPlainText:
+                return {CaptionOf(item), {}};
+            default:
+                return {Hex(KindOf(item)) + "? " + CaptionOf(item), {}};
+        }
+    }
+
+    // The messenger lines the colour fields up with the extended form's
+    // `indent` (pixels behind names of different widths); a terminal gets
+    // the same by padding each column of a block of lines to its widest cell.
+    void FlushRows() {
+        std::vector<std::size_t> widths;
+        for (const Row& row : rows_) {
+            if (row.size() < 2) continue;  // a lone cell does not set the columns
+            widths.resize(std::max(widths.size(), row.size()));
+            for (std::size_t k = 0; k < row.size(); ++k)
+                widths[k] = std::max(widths[k], WidthOf(row[k].text));
+        }
+        for (const Row& row : rows_) DrawRow(row, widths);
+        rows_.clear();
+    }
+
+    void DrawRow(const Row& row, const std::vector<std::size_t>& widths) {
+        std::string line = Margin();
+        std::vector<std::pair<std::size_t, std::string>> tips;  // column, hint
+        for (std::size_t k = 0; k < row.size(); ++k) {
+            if (k > 0) line += "  ";
+            if (!row[k].tip.empty()) tips.emplace_back(WidthOf(line), row[k].tip);
+            line += row[k].text;
+            if (k + 1 < row.size() && k < widths.size())
+                line.append(widths[k] - WidthOf(row[k].text), ' ');
+        }
+        out_ += line + "\n";
+        for (const auto& [at, tip] : tips) out_ += std::string(at, ' ') + "hint: " + tip + "\n";
+    }
+
+    std::string Margin() const { return std::string(2 * depth_, ' '); }
+
+    const StandInHost& host_;
+    std::vector<Row> rows_;  // lines waiting to be lined up
+    std::string out_;
+    int depth_ = 0;
+};
+
+std::optional<std::uint32_t> ParseNumber(std::string_view text) {
+    const std::string digits(text);
+    char* end = nullptr;
+    const bool hex =
+        digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X');
+    const unsigned long long value = std::strtoull(digits.c_str(), &end, hex ? 16 : 10);
+    if (*end != '\0' || value > 0xFFFFFFFFull) return std::nullopt;
+    return static_cast<std::uint32_t>(value);
+}
+
+// The plug-in's item that call 22200 names `itemNumber`.
+const StoredItem* FindOwnItem(const StandInHost& host, std::uint32_t itemNumber) {
+    for (const StoredItem& item : host.Items())
+        if (IsOwnItem(item) && kItemTag + item.record.number == itemNumber) return &item;
+    return nullptr;
+}
+
+const StoredItem* FindColorFieldOnLine(const StandInHost& host, std::uint32_t itemNumber) {
+    for (const Line& line : SplitIntoLines(host.Items())) {
+        const bool named = std::any_of(line.begin(), line.end(), [&](const StoredItem* item) {
+            return IsOwnItem(*item) && kItemTag + item->record.number == itemNumber;
+        });
+        if (!named) continue;
+        for (const StoredItem* item : line)
+            if (KindOf(*item) == kColorEntry) return item;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+std::string Cp1250ToUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        AppendUtf8(byte < 0x80 ? byte : kCp1250High[byte - 0x80], out);
+    }
+    return out;
+}
+
+std::string_view DescribeFieldStatus(std::uint32_t status) {
+    return (status & kHiddenBit) ? "hidden" : "shown";
+}
+
+std::string DrawSettingsPage(const StandInHost& host) {
+    return PageDrawer(host).Draw();
+}
+
+std::optional<std::uint32_t> FindItemNumber(const StandInHost& host, std::string_view target,
+                                            std::string& error) {
+    if (!target.empty() && target.front() >= '0' && target.front() <= '9') {
+        const auto number = ParseNumber(target);
+        if (!number)
+            error = Quoted(target) + " is not a 32-bit item number";
+        else if (*number >> 24)
+            return *number;
+        else
+            return kItemTag + *number;
+        return std::nullopt;
+    }
+    std::optional<std::uint32_t> found;
+    int matches = 0;
+    for (const StoredItem& item : host.Items()) {
+        if (!IsOwnItem(item) || CaptionOf(item) != target) continue;
+        found = kItemTag + item.record.number;
+        ++matches;
+    }
+    if (matches == 1) return found;
+    error = matches == 0 ? "no item on the settings page is named " + Quoted(target)
+                         : Quoted(target) + " names " + std::to_string(matches) +
+                               " items on the settings page; give an item number";
+    return std::nullopt;
+}
+
+std::string OperateItem(StandInHost& host, std::uint32_t itemNumber) {
+    // The host's record names the item at offset 2, as in the plug-in's own
+    // status calls.
+    PageItem notice{};
+    notice.size = kPageItemSize;
+    notice.id = itemNumber;
+    notice.parent = kPageParent;
+    notice.field10 = -2;
+    const std::intptr_t answer = host.Call(22200, reinterpret_cast<HostWord>(&notice), 0);
+
+    std::string line = "operated " + Hex(itemNumber);
+    if (const StoredItem* item = FindOwnItem(host, itemNumber); item && !CaptionOf(*item).empty())
+        line += " (" + CaptionOf(*item) + ")";
+    line += ", answer " + std::to_string(answer) + ": ";
+    if (!FindOwnItem(host, itemNumber)) return line + "no such item on the page\n";
+    const StoredItem* field = FindColorFieldOnLine(host, itemNumber);
+    if (!field) return line + "no colour field on its line\n";
+    return line + "colour field " + std::to_string(field->record.number) + " " +
+           std::string(DescribeFieldStatus(field->status)) + " (status " + Hex(field->status) +
+           ")\n";
+}
+
+}  // namespace lumarix::tools

@@ -1,0 +1,36 @@
+// The plug-in's settings page as the stand-in host shows it: drawn from the
+// items the plug-in created, as UTF-8 text for a terminal, and the user's
+// action on one of its items (call 22200).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "tools/stand_in_host.h"
+
+namespace lumarix::tools {
+
+// Code page 1250 text as UTF-8. Bytes the code page leaves undefined become
+// U+FFFD.
+std::string Cp1250ToUtf8(std::string_view text);
+
+// "hidden" or "shown", from status bit 0x2 of a colour field.
+std::string_view DescribeFieldStatus(std::uint32_t status);
+
+// The whole page, group by group and line by line, ending in a line feed.
+std::string DrawSettingsPage(const StandInHost& host);
+
+// The number the host's call 22200 names an item by. `target` is a caption in
+// UTF-8 (unique on the page, such as "Cyfry") or a number, decimal or 0x-hex:
+// a bare item number n gives 0x11000000 + n, a number with a top byte is taken
+// as it is. Empty with `error` set when nothing or several items match.
+std::optional<std::uint32_t> FindItemNumber(const StandInHost& host, std::string_view target,
+                                            std::string& error);
+
+// Tells the plug-in that the user operated item `itemNumber` (call 22200) and
+// describes the status of the colour field on that item's line afterwards.
+std::string OperateItem(StandInHost& host, std::uint32_t itemNumber);
+
+}  // namespace lumarix::tools
