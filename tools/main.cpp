@@ -15,6 +15,7 @@
 #include <io.h>
 #endif
 
+#include "tools/module_info.h"
 #include "tools/module_loader.h"
 #include "tools/page_view.h"
 #include "tools/preview.h"
@@ -151,6 +152,7 @@ int Run(int argc, char** argv) {
     if (options.info) {
         host.Call(20001, reinterpret_cast<HostWord>(host.Control()));
         PrintInfo(host, module->Path());
+        WriteStdout(DescribeModuleResources(module->Path()));
         host.Stop();
         return 0;
     }
