@@ -1,0 +1,263 @@
+#!/usr/bin/env bash
+# Feeds the same chat messages through the Windows build (lumarix-host.exe and
+# lumarix.dll under Wine, so through the Windows loader) and through the Linux
+# build, and requires the same output bytes and exit statuses. Also checks the
+# values --info reads from the Windows module's version resource and icon.
+#
+# Usage: tests/windows/compare_with_wine.sh
+# Environment: LUMARIX_LINUX_BUILD (default build/linux), LUMARIX_WINDOWS_BUILD
+# (default build/windows-x64), LUMARIX_PASCAL_FILES (files spread over the
+# Free Pascal sources, default 6).
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+LINUX_HOST="${LUMARIX_LINUX_BUILD:-$ROOT/build/linux}/lumarix-host"
+WINDOWS_HOST="${LUMARIX_WINDOWS_BUILD:-$ROOT/build/windows-x64}/lumarix-host.exe"
+PASCAL_FILE_COUNT="${LUMARIX_PASCAL_FILES:-6}"
+FPCSRC=/usr/share/fpcsrc
+WINE=/usr/lib/wine/wine64
+WINESERVER_BIN=/usr/lib/wine/wineserver64
+EXAMPLE='x [delphi]begin y:=1; end[/delphi] z'
+
+fail() {
+    echo "compare_with_wine: $*" >&2
+    exit 1
+}
+
+[ -x "$LINUX_HOST" ] || fail "no $LINUX_HOST; build preset linux first"
+[ -f "$WINDOWS_HOST" ] || fail "no $WINDOWS_HOST; build preset windows-x64 first"
+[ -x "$WINE" ] || fail "no $WINE; install Debian's wine64"
+[ -d "$FPCSRC" ] || fail "no $FPCSRC; install Debian's fpc-source"
+
+work="$(mktemp -d "${TMPDIR:-/tmp}/lumarix-wine.XXXXXX")"
+# A fresh prefix each run, so the result never depends on an earlier one.
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all WINESERVER="$WINESERVER_BIN"
+# No Mono or Gecko installers while the prefix is made; nothing here needs them.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+cleanup() {
+    "$WINESERVER_BIN" -k >/dev/null 2>&1 || true
+    [ -n "${LUMARIX_KEEP_WORK:-}" ] || rm -rf "$work"
+}
+trap cleanup EXIT
+mkdir -p "$WINEPREFIX" "$work/cases"
+
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+# --- The messages -------------------------------------------------------------
+# Each case is a directory with the message body (input), the host's arguments
+# (args, one a line; paths are relative to the case directory) and what a
+# correct answer looks like (expect: html, unchanged, page, error or info).
+cases=()
+add_case() {
+    local name="$1" expect="$2" input="$3"
+    shift 3
+    local dir="$work/cases/$name"
+    mkdir "$dir"
+    cp "$input" "$dir/input"
+    : >"$dir/args"
+    local arg
+    for arg in "$@"; do
+        # Each argument goes into a cmd batch line inside double quotes.
+        case "$arg" in *[\"%$'\n']*) fail "case $name: argument '$arg' cannot pass through cmd" ;; esac
+        printf '%s\n' "$arg" >>"$dir/args"
+    done
+    echo "$expect" >"$dir/expect"
+    cases+=("$name")
+}
+
+# The last case changes settings, so its answer must differ from BASELINE's:
+# two builds that both ignored the settings would agree too.
+differs_from() { echo "$1" >"$work/cases/${cases[-1]}/baseline"; }
+
+message() { # NAME TEXT: a file holding TEXT
+    printf '%s' "$2" >"$work/$1"
+    echo "$work/$1"
+}
+
+wrap_file() { # NAME FILE...: each FILE as a marked block, with chat text around
+    local out="$work/$1" file
+    shift
+    printf 'Look at this:' >"$out"
+    for file in "$@"; do
+        printf '\n[delphi]' >>"$out"
+        cat "$file" >>"$out"
+        printf '[/delphi]\nand' >>"$out"
+    done
+    printf ' that is all.' >>"$out"
+    echo "$out"
+}
+
+has_nul() { LC_ALL=C grep -qaP '\x00' "$1"; }
+
+# An even spread over the sorted Pascal sources (as the unit tests pick them),
+# plus the first file with bytes above 127 and the first with carriage returns.
+pick_pascal_files() {
+    local list="$work/pascal-files" total k line file
+    find "$FPCSRC" -type f \( -name '*.pas' -o -name '*.pp' -o -name '*.inc' \) -size +0 |
+        LC_ALL=C sort >"$list"
+    total=$(wc -l <"$list")
+    [ "$total" -ge "$PASCAL_FILE_COUNT" ] || fail "only $total Pascal files in $FPCSRC"
+    for ((k = 0; k < PASCAL_FILE_COUNT; k++)); do
+        line=$((k * total / PASCAL_FILE_COUNT + 1))
+        file="$(sed -n "${line}p" "$list")"
+        # A chat message cannot carry a NUL byte; take the next file then.
+        while has_nul "$file"; do
+            line=$((line + 1))
+            file="$(sed -n "${line}p" "$list")"
+        done
+        echo "$file"
+    done
+    for pattern in '[\x80-\xff]' '\r'; do
+        file="$(tr '\n' '\0' <"$list" | LC_ALL=C xargs -0 grep -laP "$pattern" 2>/dev/null |
+            while read -r f; do has_nul "$f" || { echo "$f"; break; }; done)" || true
+        [ -n "$file" ] || fail "no Pascal file matches $pattern"
+        echo "$file"
+    done
+}
+
+mapfile -t pascal < <(pick_pascal_files)
+[ "${#pascal[@]}" -eq $((PASCAL_FILE_COUNT + 2)) ] || fail "could not pick the Pascal files"
+
+example="$(message example "$EXAMPLE")"
+add_case example html "$example"
+add_case example-copy html "$example" --copy
+add_case no-markers unchanged "$(message plain 'no code here [delphi] only an opening marker')"
+for k in "${!pascal[@]}"; do
+    add_case "pascal-$k" html "$(wrap_file "pascal-$k" "${pascal[$k]}")"
+done
+two_blocks="$(wrap_file two-blocks "${pascal[2]}" "${pascal[3]}")"
+add_case two-blocks html "$two_blocks"
+add_case pascal-copy html "$(wrap_file pascal-copy "${pascal[4]}")" --copy
+# Every category in a block of its own, then two real files: what the settings change.
+all_kinds="$work/all-kinds"
+printf '%s\n' '[delphi]{ comment } (* another *) // line' \
+    "procedure P(const S: string); begin X := 'text' + #13 + S; Y := \$FF + 12.5e3; end;[/delphi]" \
+    >"$all_kinds"
+cat "$two_blocks" >>"$all_kinds"
+add_case all-kinds html "$all_kinds"
+add_case numbers-red html "$all_kinds" --set LX/Colors/Numbers=red
+differs_from all-kinds
+add_case italic-key-words html "$all_kinds" --set LX/Style/Italic/Key_words=1
+differs_from all-kinds
+add_case settings-file html "$all_kinds" --settings settings.txt
+differs_from all-kinds
+# Comments, a CRLF line and a key set twice (the later value wins).
+printf '%s\n' '# colours and styles for the comparison' 'LX/Colors/Comments=#00AA00' \
+    'LX/Colors/Strings=#123456' 'LX/Style/Bold/Key_words=0' $'LX/Style/Underline/Operators=1\r' \
+    'LX/Style/Bold/Numbers=1' 'LX/Colors/Comments=green' >"$work/cases/settings-file/settings.txt"
+add_case settings-copy html "$example" --copy --set LX/Style/Underline/Numbers=1 \
+    --set LX/Colors/Key_words=#0000FF
+differs_from example-copy
+add_case unknown-key error "$example" --set LX/Colors/Nothing=red
+add_case info info "$example" --info
+if "$LINUX_HOST" --page </dev/null >/dev/null 2>&1; then
+    page_cases=1
+    add_case page page "$example" --page
+    add_case page-settings page "$example" --set LX/Colors/Numbers=#00FF00 \
+        --set LX/Style/Italic/Strings=1 --page
+    differs_from page
+    add_case page-toggle page "$example" --toggle Cyfry --page
+    differs_from page
+else
+    page_cases=0
+fi
+
+# --- Linux --------------------------------------------------------------------
+for name in "${cases[@]}"; do
+    dir="$work/cases/$name"
+    mapfile -t args <"$dir/args"
+    status=0
+    (cd "$dir" && "$LINUX_HOST" "${args[@]}" <input >linux.out 2>linux.err) || status=$?
+    echo "$status" >"$dir/linux.rc"
+done
+
+# --- Windows: every case from one cmd batch, so Wine starts once -------------
+{
+    echo '@echo off'
+    for name in "${cases[@]}"; do
+        dir="$work/cases/$name"
+        line="\"$(windows_path "$WINDOWS_HOST")\""
+        while IFS= read -r arg; do line+=" \"$arg\""; done <"$dir/args"
+        echo "cd /d \"$(windows_path "$dir")\""
+        echo "$line <input >windows.out 2>windows.err"
+        # The space before > keeps a one-digit status from reading as a handle.
+        echo 'echo rc %ERRORLEVEL% >windows.rc'
+    done
+    # cmd would pass on the last case's status; the statuses are in the files.
+    echo 'exit 0'
+} | sed 's/$/\r/' >"$work/run.cmd"
+
+"$WINESERVER_BIN" -p
+started=$(date +%s)
+timeout 600 "$WINE" cmd /c "$(windows_path "$work/run.cmd")" >"$work/wine.log" 2>&1 ||
+    { cat "$work/wine.log" >&2; fail "wine cmd /c run.cmd failed"; }
+echo "wine ran ${#cases[@]} cases in $(($(date +%s) - started)) s (one start-up, fresh prefix)"
+
+# --- Comparison ---------------------------------------------------------------
+identity_lines() { LC_ALL=C grep -a '^300[0-9][0-9]: ' "$1" || true; }
+problems=0
+problem() {
+    echo "  DIFFERENT: $*"
+    problems=$((problems + 1))
+}
+
+for name in "${cases[@]}"; do
+    dir="$work/cases/$name"
+    expect="$(cat "$dir/expect")"
+    linux_rc="$(cat "$dir/linux.rc")"
+    windows_rc="$(awk '{print $2}' "$dir/windows.rc" 2>/dev/null || echo missing)"
+    if [ "$linux_rc" != "$windows_rc" ]; then
+        problem "$name: exit status $linux_rc on Linux, $windows_rc on Windows ($(head -c 300 "$dir/windows.err"))"
+        continue
+    fi
+    # The two agreeing is not enough: both must also give a sound answer.
+    case "$expect" in
+    error)
+        [ "$linux_rc" = 2 ] && [ ! -s "$dir/linux.out" ] || problem "$name: expected exit 2 and no output"
+        ;;
+    *)
+        [ "$linux_rc" = 0 ] || problem "$name: exit status $linux_rc: $(head -c 300 "$dir/linux.err")"
+        ;;
+    esac
+    case "$expect" in
+    html) grep -q 'face="Courier New"' "$dir/linux.out" || problem "$name: no highlighted block" ;;
+    unchanged) cmp -s "$dir/input" "$dir/linux.out" || problem "$name: body changed" ;;
+    page) [ -s "$dir/linux.out" ] || problem "$name: empty page" ;;
+    esac
+    if [ -f "$dir/baseline" ] && cmp -s "$dir/linux.out" "$work/cases/$(cat "$dir/baseline")/linux.out"; then
+        problem "$name: the settings changed nothing against $(cat "$dir/baseline")"
+    fi
+    if [ "$expect" = info ]; then
+        identity_lines "$dir/linux.out" >"$dir/linux.identity"
+        identity_lines "$dir/windows.out" >"$dir/windows.identity"
+        [ "$(wc -l <"$dir/linux.identity")" = 8 ] || problem "$name: not 8 identity lines"
+        if cmp -s "$dir/linux.identity" "$dir/windows.identity"; then
+            echo "  same: $name (identity lines 30010-30017)"
+        else
+            problem "$name: identity lines differ: $(diff "$dir/linux.identity" "$dir/windows.identity" | head -5)"
+        fi
+    elif cmp -s "$dir/linux.out" "$dir/windows.out"; then
+        echo "  same: $name ($(wc -c <"$dir/linux.out") bytes, exit $linux_rc)"
+    else
+        problem "$name: output differs: $(cmp "$dir/linux.out" "$dir/windows.out" 2>&1 | head -1)"
+    fi
+done
+
+# What the Windows host read from the module's resources through the Win32 API.
+info="$work/cases/info/windows.out"
+for want in 'file version: 1.0.0.0' 'product version: 1.0.0.0' 'translation: 0x0415 1250' \
+    'InternalName: "Lumarix"' 'OriginalFilename: "lumarix.dll"' 'icon 100 images: 16x16 8 bpp'; do
+    grep -qFx "$want" "$info" || problem "info: Windows --info lacks '$want'"
+done
+# The loaded icon's colour bitmap takes the display's depth; its size must be 16 x 16.
+grep -qx 'icon 100 loaded: 16x16 [0-9]* bpp' "$info" || problem "info: Windows --info lacks a 16x16 loaded icon"
+if [ "$problems" -eq 0 ]; then
+    echo "  ok: Windows --info: $(grep -c '' "$info") lines, version 1.0.0.0, translation 0x0415/1250, icon 100 16x16 at 8 bpp"
+fi
+
+[ "$page_cases" = 1 ] || echo "  note: this build of lumarix-host has no --page; the settings page was not compared"
+if [ "$problems" -ne 0 ]; then
+    fail "$problems differences between the Windows and the Linux build"
+fi
+echo "Wine comparison: ${#cases[@]} cases, identical on Windows and Linux"
