@@ -7,7 +7,8 @@
 # Usage: tests/windows/compare_with_wine.sh
 # Environment: LUMARIX_LINUX_BUILD (default build/linux), LUMARIX_WINDOWS_BUILD
 # (default build/windows-x64), LUMARIX_PASCAL_FILES (files spread over the
-# Free Pascal sources, default 6).
+# Free Pascal sources, default 6), LUMARIX_KEEP_WORK=1 (keep the cases and the
+# Wine prefix for a look afterwards).
 set -euo pipefail
 
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
@@ -151,17 +152,12 @@ add_case settings-copy html "$example" --copy --set LX/Style/Underline/Numbers=1
 differs_from example-copy
 add_case unknown-key error "$example" --set LX/Colors/Nothing=red
 add_case info info "$example" --info
-if "$LINUX_HOST" --page </dev/null >/dev/null 2>&1; then
-    page_cases=1
-    add_case page page "$example" --page
-    add_case page-settings page "$example" --set LX/Colors/Numbers=#00FF00 \
-        --set LX/Style/Italic/Strings=1 --page
-    differs_from page
-    add_case page-toggle page "$example" --toggle Cyfry --page
-    differs_from page
-else
-    page_cases=0
-fi
+add_case page page "$example" --page
+add_case page-settings page "$example" --set LX/Colors/Numbers=#00FF00 \
+    --set LX/Style/Italic/Strings=1 --page
+differs_from page
+add_case page-toggle page "$example" --toggle Cyfry --page
+differs_from page
 
 # --- Linux --------------------------------------------------------------------
 for name in "${cases[@]}"; do
@@ -240,7 +236,7 @@ for name in "${cases[@]}"; do
     elif cmp -s "$dir/linux.out" "$dir/windows.out"; then
         echo "  same: $name ($(wc -c <"$dir/linux.out") bytes, exit $linux_rc)"
     else
-        problem "$name: output differs: $(cmp "$dir/linux.out" "$dir/windows.out" 2>&1 | head -1)"
+        problem "$name: output differs: $(cd "$dir" && cmp linux.out windows.out 2>&1 | head -1)"
     fi
 done
 
@@ -256,8 +252,8 @@ if [ "$problems" -eq 0 ]; then
     echo "  ok: Windows --info: $(grep -c '' "$info") lines, version 1.0.0.0, translation 0x0415/1250, icon 100 16x16 at 8 bpp"
 fi
 
-[ "$page_cases" = 1 ] || echo "  note: this build of lumarix-host has no --page; the settings page was not compared"
 if [ "$problems" -ne 0 ]; then
-    fail "$problems differences between the Windows and the Linux build"
+    [ -n "${LUMARIX_KEEP_WORK:-}" ] && echo "  the cases are kept in $work/cases"
+    fail "$problems differences between the Windows and the Linux build (LUMARIX_KEEP_WORK=1 keeps the cases)"
 fi
 echo "Wine comparison: ${#cases[@]} cases, identical on Windows and Linux"
