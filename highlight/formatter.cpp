@@ -1,5 +1,6 @@
 #include "highlight/formatter.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -77,10 +78,46 @@ std::string_view EntityFor(char c) noexcept {
     }
 }
 
+constexpr std::array<char, 3> kHtmlSpecials = {'&', '<', '>'};
+
+// Finds the bytes "&", "<" and ">" of a block in order. They are rare in
+// source, so each is looked for with memchr and the positions are kept until
+// passed; a scan over the whole block costs a few vector passes.
+class SpecialFinder {
+  public:
+    explicit SpecialFinder(std::string_view text) noexcept : text_(text) {
+        for (std::size_t k = 0; k < kHtmlSpecials.size(); ++k) next_[k] = Find(k, 0);
+    }
+
+    // The position of the first special byte at or after `from`; the text's
+    // size when there is none. `from` must not decrease between calls.
+    std::size_t NextFrom(std::size_t from) noexcept {
+        std::size_t nearest = text_.size();
+        for (std::size_t k = 0; k < kHtmlSpecials.size(); ++k) {
+            if (next_[k] < from) next_[k] = Find(k, from);
+            nearest = std::min(nearest, next_[k]);
+        }
+        return nearest;
+    }
+
+  private:
+    std::size_t Find(std::size_t k, std::size_t from) const noexcept {
+        if (from >= text_.size()) return text_.size();
+        const void* at = std::memchr(text_.data() + from, kHtmlSpecials[k], text_.size() - from);
+        return at ? static_cast<std::size_t>(static_cast<const char*>(at) - text_.data())
+                  : text_.size();
+    }
+
+    std::string_view text_;
+    std::array<std::size_t, 3> next_{};
+};
+
+// The block's size once "&", "<" and ">" are entities.
 std::size_t EscapedSize(std::string_view text) noexcept {
     std::size_t size = text.size();
-    for (char c : text)
-        if (HasClass(c, kHtmlSpecial)) size += EntityFor(c).size() - 1;
+    SpecialFinder finder(text);
+    for (std::size_t at = finder.NextFrom(0); at < text.size(); at = finder.NextFrom(at + 1))
+        size += EntityFor(text[at]).size() - 1;
     return size;
 }
 
@@ -89,9 +126,11 @@ char* Copy(char* to, std::string_view text) noexcept {
     return to + text.size();
 }
 
-// Code is shown as code: "&", "<" and ">" become entities, nothing else changes.
-char* CopyEscaped(char* to, std::string_view text) noexcept {
-    for (char c : text) {
+// Code is shown as code: "&", "<" and ">" become entities, nothing else
+// changes. `firstSpecial` is the offset in `text` of its first special byte.
+char* CopyEscaped(char* to, std::string_view text, std::size_t firstSpecial) noexcept {
+    to = Copy(to, text.substr(0, firstSpecial));
+    for (char c : text.substr(firstSpecial)) {
         if (HasClass(c, kHtmlSpecial))
             to = Copy(to, EntityFor(c));
         else
@@ -111,14 +150,21 @@ std::size_t BlockHtmlSize(const TokenTags& tags, std::size_t escapedTextSize) no
 }
 
 // Drains the token queue into `to` as one block of HTML; returns the end.
-char* WriteBlock(char* to, const TokenTags& tags, bool escape) {
+// The tokens tile the block text, so one finder serves the whole block.
+char* WriteBlock(char* to, const TokenTags& tags) {
+    const std::string_view block = tokenQueue.BlockText();
+    SpecialFinder finder(block);
+    std::size_t offset = 0;  // of the current token in the block
     to = Copy(to, kBlockOpen);
     while (!tokenQueue.Empty()) {
         const Token& token = tokenQueue.Front();
         const auto kind = static_cast<std::size_t>(token.kind);
+        const std::size_t special = finder.NextFrom(offset);
         to = Copy(to, tags.open[kind]);
-        to = escape ? CopyEscaped(to, token.text) : Copy(to, token.text);
+        to = special < offset + token.text.size() ? CopyEscaped(to, token.text, special - offset)
+                                                  : Copy(to, token.text);
         to = Copy(to, tags.close[kind]);
+        offset += token.text.size();
         tokenQueue.PopFront();
     }
     return Copy(to, kBlockClose);
@@ -147,12 +193,11 @@ const char* FormatBody(const char* body) {
             if (close == std::string_view::npos) break;
             out.Append(text.substr(pos, open - pos));
             LexBlock(text.substr(inner, close - inner));
-            const std::size_t escapedSize = EscapedSize(tokenQueue.BlockText());
-            const std::size_t size = BlockHtmlSize(tags, escapedSize);
+            const std::size_t size = BlockHtmlSize(tags, EscapedSize(tokenQueue.BlockText()));
             // Room for the rest of the body too, so that many blocks grow the
             // output only a few times.
             out.Reserve(out.Size() + size + (text.size() - close));
-            WriteBlock(out.Extend(size), tags, escapedSize != tokenQueue.BlockText().size());
+            WriteBlock(out.Extend(size), tags);
             pos = close + kCloseMarker.size();
         }
         out.Append(text.substr(pos));

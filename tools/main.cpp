@@ -1,6 +1,8 @@
 // lumarix-host: the stand-in messenger. Loads the plug-in module, drives the
 // host's call protocol, and passes one chat message body from standard input
 // through the plug-in to standard output.
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -19,6 +21,7 @@
 #include "tools/module_loader.h"
 #include "tools/page_view.h"
 #include "tools/preview.h"
+#include "tools/process_setup.h"
 #include "tools/stand_in_host.h"
 
 namespace lumarix::tools {
@@ -48,7 +51,8 @@ struct UsageError {
 
 std::pair<std::string, std::string> SplitSetting(const std::string& text) {
     const std::size_t eq = text.find('=');
-    if (eq == std::string::npos || eq == 0) throw UsageError{"expected KEY=VALUE, got '" + text + "'"};
+    if (eq == std::string::npos || eq == 0)
+        throw UsageError{"expected KEY=VALUE, got '" + text + "'"};
     return {text.substr(0, eq), text.substr(eq + 1)};
 }
 
@@ -75,17 +79,28 @@ Options ParseOptions(int argc, char** argv) {
     };
     for (int k = 1; k < argc; ++k) {
         const std::string arg = argv[k];
-        if (arg == "--set") options.settings.push_back(SplitSetting(valueOf(k)));
-        else if (arg == "--settings") ReadSettingsFile(valueOf(k), options);
-        else if (arg == "--copy") options.copy = true;
-        else if (arg == "--trace") options.trace = true;
-        else if (arg == "--info") options.info = true;
-        else if (arg == "--page") options.page = true;
-        else if (arg == "--toggle") options.toggles.push_back(valueOf(k));
-        else if (arg == "--module") options.modulePath = valueOf(k);
-        else if (arg == "--preview") options.previewPath = valueOf(k);
-        else if (arg == "--message") options.messagePaths.push_back(valueOf(k));
-        else throw UsageError{"unknown argument '" + arg + "'; " + kUsage};
+        if (arg == "--set")
+            options.settings.push_back(SplitSetting(valueOf(k)));
+        else if (arg == "--settings")
+            ReadSettingsFile(valueOf(k), options);
+        else if (arg == "--copy")
+            options.copy = true;
+        else if (arg == "--trace")
+            options.trace = true;
+        else if (arg == "--info")
+            options.info = true;
+        else if (arg == "--page")
+            options.page = true;
+        else if (arg == "--toggle")
+            options.toggles.push_back(valueOf(k));
+        else if (arg == "--module")
+            options.modulePath = valueOf(k);
+        else if (arg == "--preview")
+            options.previewPath = valueOf(k);
+        else if (arg == "--message")
+            options.messagePaths.push_back(valueOf(k));
+        else
+            throw UsageError{"unknown argument '" + arg + "'; " + kUsage};
     }
     if (options.modulePath.empty()) options.modulePath = DefaultModulePath(argv[0]);
     return options;
@@ -96,6 +111,10 @@ std::string ReadAllStdin() {
     _setmode(_fileno(stdin), _O_BINARY);
 #endif
     std::string body;
+    // A redirected file says its size: read it into a buffer of that size at once.
+    struct stat info;
+    if (fstat(fileno(stdin), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0)
+        body.reserve(static_cast<std::size_t>(info.st_size));
     char buffer[1 << 16];
     std::size_t n;
     while ((n = std::fread(buffer, 1, sizeof buffer, stdin)) > 0) body.append(buffer, n);
@@ -115,7 +134,7 @@ std::vector<std::string> ReadMessages(const Options& options) {
     return SplitMessages(ReadAllStdin());
 }
 
-void WriteStdout(const std::string& bytes) {
+void WriteStdout(std::string_view bytes) {
 #if defined(_WIN32)
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
@@ -175,11 +194,23 @@ int Run(int argc, char** argv) {
         return 0;
     }
 
-    std::vector<std::string> results;
-    for (const std::string& body : ReadMessages(options)) {
+    const std::vector<std::string> bodies = ReadMessages(options);
+    for (const std::string& body : bodies)
         if (body.find('\0') != std::string::npos)
             throw UsageError{"the message body holds a NUL byte; a chat message cannot carry one"};
-        host.SendMessage(body, options.copy, results.emplace_back());
+    if (options.previewPath.empty() && bodies.size() == 1) {
+        // The common case: write the plug-in's text straight from its result.
+        std::string_view result;
+        host.SendMessage(bodies.front(), options.copy, result);
+        WriteStdout(result);
+        host.Stop();
+        return 0;
+    }
+    std::vector<std::string> results;
+    for (const std::string& body : bodies) {
+        std::string_view result;
+        host.SendMessage(body, options.copy, result);
+        results.emplace_back(result);  // a long conversation outlives the plug-in's ring
     }
     host.Stop();
     if (!options.previewPath.empty() &&
@@ -194,6 +225,7 @@ int Run(int argc, char** argv) {
 }  // namespace lumarix::tools
 
 int main(int argc, char** argv) {
+    lumarix::tools::UseHugePagesForLargeBlocks(argv);
     try {
         return lumarix::tools::Run(argc, argv);
     } catch (const lumarix::tools::UsageError& e) {

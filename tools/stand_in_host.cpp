@@ -29,14 +29,12 @@ bool IsTextAnswer(std::uint32_t id) {
     return id == 30012 || id == 30013 || id == 30014 || id == 30016;
 }
 
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 StandInHost::StandInHost(EntryPoint entry) : entry_(entry) {
-    static const HostControlOps ops = {
-        UnusedOperation, UnusedOperation,   UnusedOperation, UnusedOperation,
-        UnusedOperation, OnReportUnhandled, UnusedOperation, OnSendCall};
+    static const HostControlOps ops = {UnusedOperation, UnusedOperation, UnusedOperation,
+                                       UnusedOperation, UnusedOperation, OnReportUnhandled,
+                                       UnusedOperation, OnSendCall};
     control_.ops = &ops;
 }
 
@@ -72,9 +70,12 @@ void StandInHost::Start() {
     Call(22000);
 }
 
-void StandInHost::Stop() { Call(20002); }
+void StandInHost::Stop() {
+    Call(20002);
+}
 
-std::intptr_t StandInHost::SendMessage(const std::string& body, bool copy, std::string& result) {
+std::intptr_t StandInHost::SendMessage(const std::string& body, bool copy,
+                                       std::string_view& result) {
     ChatMessage message{};
     message.size = sizeof(ChatMessage);
     message.text14 = "";
@@ -136,15 +137,20 @@ std::intptr_t StandInHost::Answer(void* record) {
     ReceivedCall received{head.id, call.param1, call.param2, {}};
     void* target = reinterpret_cast<void*>(call.param1);
     switch (head.id) {
-        case 10101: case 10106: case 10107: case 10108: {
+        case 10101:
+        case 10106:
+        case 10107:
+        case 10108: {
             const auto* item = static_cast<const PageItem*>(target);
-            received.record = BytesOf(item, item->size == kPageItemExtendedSize
-                                                ? kPageItemExtendedSize
-                                                : kPageItemSize);
+            received.record = BytesOf(
+                item, item->size == kPageItemExtendedSize ? kPageItemExtendedSize : kPageItemSize);
             break;
         }
-        case 10103: received.record = BytesOf(target, sizeof(ForwardRecord)); break;
-        default: break;
+        case 10103:
+            received.record = BytesOf(target, sizeof(ForwardRecord));
+            break;
+        default:
+            break;
     }
     received_.push_back(std::move(received));
     const std::intptr_t answer = AnswerHostCall(head.id, call, target);
@@ -167,27 +173,35 @@ std::string StandInHost::DescribeCall(std::uint32_t id, const HostCall& call, co
             break;
         case 10107:
         case 10108:
-            line += " status of " + std::to_string(item->id - kItemTag) + " = " + Hex(item->itemKind) +
-                    " mask " + Hex(item->mask);
+            line += " status of " + std::to_string(item->id - kItemTag) + " = " +
+                    Hex(item->itemKind) + " mask " + Hex(item->mask);
             break;
-        default: break;
+        default:
+            break;
     }
     return line + " = " + std::to_string(answer);
 }
 
 std::intptr_t StandInHost::AnswerHostCall(std::uint32_t id, HostCall& call, void* target) {
     switch (id) {
-        case 200: return AnswerForwardHeader();
-        case 10101: return CreateItem(*static_cast<const PageItem*>(target));
-        case 10103: return TakeForwardedCopy(*static_cast<const ForwardRecord*>(target));
-        case 10106: return AnswerValueQuery(*static_cast<const PageItem*>(target));
-        case 10107: return AnswerStatusQuery(*static_cast<PageItem*>(target));
-        case 10108: return ChangeStatus(*static_cast<const PageItem*>(target));
+        case 200:
+            return AnswerForwardHeader();
+        case 10101:
+            return CreateItem(*static_cast<const PageItem*>(target));
+        case 10103:
+            return TakeForwardedCopy(*static_cast<const ForwardRecord*>(target));
+        case 10106:
+            return AnswerValueQuery(*static_cast<const PageItem*>(target));
+        case 10107:
+            return AnswerStatusQuery(*static_cast<PageItem*>(target));
+        case 10108:
+            return ChangeStatus(*static_cast<const PageItem*>(target));
         case 10109:
             iconItem_ = static_cast<std::uint32_t>(call.param1);
             iconResource_ = static_cast<std::uint32_t>(call.param2);
             return 0;
-        default: return 0;
+        default:
+            return 0;
     }
 }
 
@@ -225,8 +239,7 @@ std::intptr_t StandInHost::CreateItem(const PageItem& item) {
 }
 
 std::intptr_t StandInHost::AnswerStatusQuery(PageItem& query) {
-    const StoredItem* item =
-        query.parent == kPageParent ? FindItem(query.id - kItemTag) : nullptr;
+    const StoredItem* item = query.parent == kPageParent ? FindItem(query.id - kItemTag) : nullptr;
     query.itemKind = item ? item->status : 0;
     return 1;
 }
@@ -238,7 +251,9 @@ std::intptr_t StandInHost::ChangeStatus(const PageItem& change) {
     return 1;
 }
 
-std::intptr_t StandInHost::AnswerForwardHeader() { return nextForwardId_++; }
+std::intptr_t StandInHost::AnswerForwardHeader() {
+    return nextForwardId_++;
+}
 
 std::intptr_t StandInHost::TakeForwardedCopy(const ForwardRecord& record) {
     ForwardedCopy copy{record, *record.message, record.message->body ? record.message->body : ""};

@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "host/records.h"
@@ -46,7 +47,7 @@ struct ReceivedCall {
 bool IsTextAnswer(std::uint32_t id);
 
 class StandInHost {
-public:
+  public:
     explicit StandInHost(EntryPoint entry);
     StandInHost(const StandInHost&) = delete;
     StandInHost& operator=(const StandInHost&) = delete;
@@ -59,9 +60,10 @@ public:
     // 20002.
     void Stop();
 
-    // Sends a body through 20100. Returns the answer; `result` gets the body the
-    // user would see: the replaced body, or the forwarded copy's with `copy`.
-    std::intptr_t SendMessage(const std::string& body, bool copy, std::string& result);
+    // Sends a body through 20100. Returns the answer; `result` shows the body the
+    // user would see: the replaced body (held by the plug-in, valid for its next
+    // nineteen rewrites), or with `copy` the forwarded copy's (held by the host).
+    std::intptr_t SendMessage(const std::string& body, bool copy, std::string_view& result);
 
     // Settings store. False when no column has that key.
     bool SetValue(const std::string& key, const std::string& value);
@@ -83,7 +85,7 @@ public:
 
     HostControl* Control() noexcept { return &control_; }
 
-private:
+  private:
     static std::intptr_t LX_STDCALL OnReportUnhandled(HostControl* self, std::int32_t code);
     static std::intptr_t LX_STDCALL OnSendCall(HostControl* self, void* record);
     static StandInHost& Of(HostControl* self);
