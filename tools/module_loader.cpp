@@ -71,7 +71,11 @@ std::string DefaultModulePath(const char* argv0) {
     std::string exe = ExecutablePath(argv0);
     const std::size_t slash = exe.find_last_of("/\\");
     const std::string dir = slash == std::string::npos ? std::string(".") : exe.substr(0, slash);
+#if defined(_WIN32)
+    return dir + "\\" + kModuleFileName;
+#else
     return dir + "/" + kModuleFileName;
+#endif
 }
 
 }  // namespace lumarix::tools
