@@ -1,11 +1,12 @@
 // The block formatter and the style tags, in-process: exact output bytes.
+#include "highlight/formatter.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
 #include <string>
 #include <vector>
 
-#include "highlight/formatter.h"
 #include "highlight/style_tags.h"
 #include "highlight/token_queue.h"
 
@@ -14,9 +15,11 @@ namespace {
 
 // Settings as the host would store them, with the plug-in's defaults.
 std::map<std::uint32_t, std::string> DefaultSettings() {
-    std::map<std::uint32_t, std::string> s = {
-        {1000021, "#000080"}, {1000022, "#000000"}, {1000025, "#0000FF"},
-        {1000023, "#FF0000"}, {1000024, "#840000"}};
+    std::map<std::uint32_t, std::string> s = {{1000021, "#000080"},
+                                              {1000022, "#000000"},
+                                              {1000025, "#0000FF"},
+                                              {1000023, "#FF0000"},
+                                              {1000024, "#840000"}};
     for (std::uint32_t c = 1000031; c <= 1000045; ++c) s[c] = "0";
     s[1000043] = "1";  // Key_words bold
     s[1000034] = "1";  // Operators bold
@@ -33,12 +36,14 @@ void Rebuild(const std::map<std::uint32_t, std::string>& settings,
     });
 }
 
-std::string Format(const std::string& body) { return FormatBody(body.c_str()); }
+std::string Format(const std::string& body) {
+    return FormatBody(body.c_str());
+}
 
 constexpr const char* kOpen = "<font style=\"font-weight: normal;\" face=\"Courier New\">";
 
 class FormatterTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { Rebuild(DefaultSettings()); }
 };
 
@@ -57,8 +62,8 @@ TEST_F(FormatterTest, WorkedExample) {
 }
 
 TEST_F(FormatterTest, BodiesWithoutBothMarkersComeBackAsTheSamePointer) {
-    for (const char* body : {"", "plain text", "[delphi] only", "only [/delphi]", "[Delphi]x[/delphi]",
-                             "[DELPHI]x[/DELPHI]", "[delphi x [/delphi"}) {
+    for (const char* body : {"", "plain text", "[delphi] only", "only [/delphi]",
+                             "[Delphi]x[/delphi]", "[DELPHI]x[/DELPHI]", "[delphi x [/delphi"}) {
         const std::uint32_t before = resultRing.ResultCount();
         const bool bothPresent = std::string(body).find("[delphi]") != std::string::npos &&
                                  std::string(body).find("[/delphi]") != std::string::npos;
@@ -80,11 +85,10 @@ const std::string kOpEnd = "</b></font>";
 
 const BodyCase kBodyCases[] = {
     {"empty block", "a[delphi][/delphi]b", "a" + kEmptyBlock + "b"},
-    {"two blocks keep the text between them",
-     "1 [delphi]x[/delphi] mid\r\n [delphi][/delphi] 2",
+    {"two blocks keep the text between them", "1 [delphi]x[/delphi] mid\r\n [delphi][/delphi] 2",
      "1 " + std::string(kOpen) + "x</font> mid\r\n " + kEmptyBlock + " 2"},
-    {"closing marker before the opening one is ordinary text",
-     "[/delphi] a [delphi]x[/delphi]", "[/delphi] a " + std::string(kOpen) + "x</font>"},
+    {"closing marker before the opening one is ordinary text", "[/delphi] a [delphi]x[/delphi]",
+     "[/delphi] a " + std::string(kOpen) + "x</font>"},
     {"reversed markers only: nothing to rewrite", "[/delphi] a [delphi] b",
      "[/delphi] a [delphi] b"},
     {"an unclosed marker and all behind it stay", "[delphi]x[/delphi] [delphi] y",
@@ -95,10 +99,9 @@ const BodyCase kBodyCases[] = {
     {"marker inside a comment of a block is not searched again",
      "[delphi]{[delphi]}[/delphi]x[/delphi]",
      std::string(kOpen) + "<font color=\"#000080\"><i>{[delphi]}</i></font></font>x[/delphi]"},
-    {"markers overlapping: the closing marker must follow the opening one",
-     "[delphi[/delphi]]", "[delphi[/delphi]]"},
-    {"code is shown as code: &, < and > become entities",
-     "<p>[delphi]a<>b&'<b>'[/delphi]</p>",
+    {"markers overlapping: the closing marker must follow the opening one", "[delphi[/delphi]]",
+     "[delphi[/delphi]]"},
+    {"code is shown as code: &, < and > become entities", "<p>[delphi]a<>b&'<b>'[/delphi]</p>",
      "<p>" + std::string(kOpen) + "a" + kOpX + "&lt;&gt;" + kOpEnd + "b&amp;" + kOpX + kOpEnd +
          "<font color=\"#0000FF\">'&lt;b&gt;'</font></font></p>"},
     {"empty operator tokens still get their tags", "[delphi]x{c}[/delphi]",
@@ -128,7 +131,7 @@ TEST_F(FormatterTest, EverySwitchCombination) {
     for (const Combination& c : combinations) {
         auto settings = DefaultSettings();
         settings[1000023] = "C";
-        settings[1000037] = c.bold ? "1" : "0";       // Numbers: Bold, Italic, Underline
+        settings[1000037] = c.bold ? "1" : "0";  // Numbers: Bold, Italic, Underline
         settings[1000038] = c.italic ? "1" : "0";
         settings[1000039] = c.underline ? "1" : "0";
         settings[1000024] = "O";
@@ -137,6 +140,23 @@ TEST_F(FormatterTest, EverySwitchCombination) {
         EXPECT_EQ(Format("[delphi]x;1[/delphi]"),
                   std::string(kOpen) + "x<font color=\"O\">;</font>" + c.written + "</font>")
             << c.written;
+    }
+}
+
+// Pieces of every length from 0 to 40 bytes, as token texts and as colours,
+// land whole and in order.
+TEST_F(FormatterTest, PiecesOfEveryLength) {
+    for (std::size_t length = 0; length <= 40; ++length) {
+        auto settings = DefaultSettings();
+        const std::string colour(length, 'c');
+        const std::string word(length + 1, 'w');  // a block must not start with an operator
+        settings[1000025] = colour;               // Strings
+        Rebuild(settings);
+        const std::string string = "'" + word + "'";
+        EXPECT_EQ(Format("[delphi]" + word + ":=" + string + "[/delphi]"),
+                  std::string(kOpen) + word + kOpX + ":=" + kOpEnd + "<font color=\"" + colour +
+                      "\">" + string + "</font></font>")
+            << length;
     }
 }
 
@@ -169,7 +189,8 @@ TEST_F(FormatterTest, RebuildReadsSwitchesThenColours) {
     Rebuild(DefaultSettings(), &reads);
     std::vector<std::uint32_t> expected;
     for (std::uint32_t c = 1000031; c <= 1000045; ++c) expected.push_back(c);
-    for (std::uint32_t c : {1000025u, 1000023u, 1000021u, 1000022u, 1000024u}) expected.push_back(c);
+    for (std::uint32_t c : {1000025u, 1000023u, 1000021u, 1000022u, 1000024u})
+        expected.push_back(c);
     EXPECT_EQ(reads, expected);
 }
 
@@ -180,8 +201,10 @@ TEST_F(FormatterTest, DefaultStyleTags) {
         bool bold, italic;
     };
     const Row rows[] = {
-        {Category::Comments, "#000080", false, true}, {Category::Key_words, "#000000", true, false},
-        {Category::Strings, "#0000FF", false, false}, {Category::Numbers, "#FF0000", false, false},
+        {Category::Comments, "#000080", false, true},
+        {Category::Key_words, "#000000", true, false},
+        {Category::Strings, "#0000FF", false, false},
+        {Category::Numbers, "#FF0000", false, false},
         {Category::Operators, "#840000", true, false},
     };
     for (const Row& r : rows) {
