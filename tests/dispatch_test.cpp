@@ -6,31 +6,16 @@
 #include <memory>
 #include <string>
 
-#include "tools/module_loader.h"
-#include "tools/stand_in_host.h"
+#include "tests/test_support.h"
 
 namespace lumarix {
 namespace {
 
-using tools::LoadedModule;
 using tools::StandInHost;
 
-class DispatchTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        std::string error;
-        module_ = LoadedModule::Load(LUMARIX_MODULE_PATH, error);
-        ASSERT_TRUE(module_) << error;
-        host_ = std::make_unique<StandInHost>(module_->Entry());
-    }
-    void TearDown() override {
-        if (host_) host_->Call(20002);  // leave no control held for the next test
-    }
-
-    void Hold() { ASSERT_EQ(host_->Call(20001, reinterpret_cast<HostWord>(host_->Control())), 1); }
-
-    std::unique_ptr<LoadedModule> module_;
-    std::unique_ptr<StandInHost> host_;
+class DispatchTest : public testing::PluginTest {
+  protected:
+    void Hold() { HoldControl(); }
 };
 
 TEST_F(DispatchTest, IdentityAnswers) {
@@ -41,10 +26,9 @@ TEST_F(DispatchTest, IdentityAnswers) {
         const char* text;      // for text answers
     };
     const Row rows[] = {
-        {30010, 1000, nullptr}, {30011, 536, nullptr},        {30012, 0, "0.1a"},
-        {30013, 0, "LUMARIX"},  {30014, 0, "W98"},            {30015, 0, nullptr},
-        {30016, 0, "Lumarix"},  {30017, 0, nullptr},          {20020, 2, nullptr},
-        {20021, 64, nullptr},
+        {30010, 1000, nullptr}, {30011, 536, nullptr}, {30012, 0, "0.1a"},    {30013, 0, "LUMARIX"},
+        {30014, 0, "W98"},      {30015, 0, nullptr},   {30016, 0, "Lumarix"}, {30017, 0, nullptr},
+        {20020, 2, nullptr},    {20021, 64, nullptr},
     };
     for (const Row& row : rows) {
         const std::intptr_t answer = host_->Call(row.id);
@@ -74,10 +58,9 @@ TEST_F(DispatchTest, ControlCallsAndWorkCallsAnswerAsTheTableSays) {
     EXPECT_EQ(host_->UnhandledReports(), 0);
 }
 
-const std::uint32_t kUnnamedIds[] = {0,     1,     200,   20000, 20003, 20019, 20022,
-                                     20099, 20101, 21000, 21002, 21019, 21021, 21999,
-                                     22001, 22099, 22101, 22199, 22201, 30009, 30018,
-                                     0x11000000, 0xFFFFFFFFu};
+const std::uint32_t kUnnamedIds[] = {
+    0,     1,     200,   20000, 20003, 20019, 20022, 20099, 20101, 21000,      21002,      21019,
+    21021, 21999, 22001, 22099, 22101, 22199, 22201, 30009, 30018, 0x11000000, 0xFFFFFFFFu};
 
 TEST_F(DispatchTest, UnnamedIdsReportOnceWithAControlHeld) {
     Hold();
@@ -177,9 +160,21 @@ TEST_F(DispatchTest, RegistrationSendsTwentyColumnsInOrder) {
         ASSERT_EQ(calls[k].id, 1102u);
         ASSERT_EQ(bytes.size(), sizeof(ColumnRecord));
         // Decoded at the record's own offsets; address fields are as wide as a pointer.
-        auto u16 = [&](std::size_t at) { std::uint16_t v; std::memcpy(&v, &bytes[at], 2); return v; };
-        auto u32 = [&](std::size_t at) { std::uint32_t v; std::memcpy(&v, &bytes[at], 4); return v; };
-        auto word = [&](std::size_t at) { HostWord v; std::memcpy(&v, &bytes[at], sizeof v); return v; };
+        auto u16 = [&](std::size_t at) {
+            std::uint16_t v;
+            std::memcpy(&v, &bytes[at], 2);
+            return v;
+        };
+        auto u32 = [&](std::size_t at) {
+            std::uint32_t v;
+            std::memcpy(&v, &bytes[at], 4);
+            return v;
+        };
+        auto word = [&](std::size_t at) {
+            HostWord v;
+            std::memcpy(&v, &bytes[at], sizeof v);
+            return v;
+        };
         const Column& c = expected[k];
         EXPECT_EQ(u16(0), sizeof(ColumnRecord));
         EXPECT_EQ(u32(2), 1102u);
@@ -229,7 +224,8 @@ TEST_F(DispatchTest, RebuildReadsTwentyColumnsThroughValueQueries) {
     }
     std::vector<std::uint32_t> expected;
     for (std::uint32_t c = 1000031; c <= 1000045; ++c) expected.push_back(c);
-    for (std::uint32_t c : {1000025u, 1000023u, 1000021u, 1000022u, 1000024u}) expected.push_back(c);
+    for (std::uint32_t c : {1000025u, 1000023u, 1000021u, 1000022u, 1000024u})
+        expected.push_back(c);
     EXPECT_EQ(columns, expected);
 }
 

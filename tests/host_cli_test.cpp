@@ -10,12 +10,8 @@
 namespace lumarix::testing {
 namespace {
 
-constexpr const char* kExample = "x [delphi]begin y:=1; end[/delphi] z";
-constexpr const char* kExampleHtml =
-    "x <font style=\"font-weight: normal;\" face=\"Courier New\">"
-    "<font color=\"#000000\"><b>begin</b></font><font color=\"#840000\"><b> </b></font>y"
-    "<font color=\"#840000\"><b>:=</b></font><font color=\"#FF0000\">1</font>"
-    "<font color=\"#840000\"><b>; </b></font><font color=\"#000000\"><b>end</b></font></font> z";
+constexpr const char* kExample = kWorkedExample;
+constexpr const char* kExampleHtml = kWorkedExampleHtml;
 
 std::string WriteTemp(const std::string& name, const std::string& text) {
     const auto path = std::filesystem::temp_directory_path() / name;
@@ -48,8 +44,8 @@ TEST(HostCli, SettingsFromTheCommandLineAndAFile) {
     const std::string file = WriteTemp("lumarix-settings-ok.txt",
                                        "# colours\r\nLX/Colors/Key_words=#123456\n\n"
                                        "LX/Style/Italic/Key_words=1\nLX/Colors/Numbers=a=b\n");
-    const ProcessResult r =
-        RunHost({"--settings", file, "--set", "LX/Style/Bold/Key_words=0"}, "[delphi]end;1[/delphi]");
+    const ProcessResult r = RunHost({"--settings", file, "--set", "LX/Style/Bold/Key_words=0"},
+                                    "[delphi]end;1[/delphi]");
     EXPECT_EQ(r.exitStatus, 0) << r.err;
     EXPECT_EQ(r.out,
               "<font style=\"font-weight: normal;\" face=\"Courier New\">"
@@ -58,7 +54,8 @@ TEST(HostCli, SettingsFromTheCommandLineAndAFile) {
 }
 
 TEST(HostCli, BadUsageFailsWithOneLineAndNoOutput) {
-    const std::string badFile = WriteTemp("lumarix-settings-bad.txt", "# ok\nLX/Colors/Numbers=red\nno equals sign\n");
+    const std::string badFile =
+        WriteTemp("lumarix-settings-bad.txt", "# ok\nLX/Colors/Numbers=red\nno equals sign\n");
     struct Case {
         std::vector<std::string> args;
         std::string body;
@@ -86,19 +83,19 @@ TEST(HostCli, BadUsageFailsWithOneLineAndNoOutput) {
 TEST(HostCli, InfoPrintsTheIdentity) {
     const ProcessResult r = RunHost({"--info"}, "");
     EXPECT_EQ(r.exitStatus, 0) << r.err;
-    for (const char* line : {"30010: 1000\n", "30011: 536\n", "30012: \"0.1a\"\n",
-                             "30013: \"LUMARIX\"\n", "30014: \"W98\"\n", "30015: 0\n",
-                             "30016: \"Lumarix\"\n", "30017: 0\n"})
+    for (const char* line :
+         {"30010: 1000\n", "30011: 536\n", "30012: \"0.1a\"\n", "30013: \"LUMARIX\"\n",
+          "30014: \"W98\"\n", "30015: 0\n", "30016: \"Lumarix\"\n", "30017: 0\n"})
         EXPECT_NE(r.out.find(line), std::string::npos) << line;
 }
 
 TEST(HostCli, TraceShowsCallsBothWays) {
     const ProcessResult r = RunHost({"--trace", "--copy"}, kExample);
     EXPECT_EQ(r.exitStatus, 0);
-    for (const char* text : {"host -> plug-in 20001", "plug-in -> host 1102", "plug-in -> host 10106",
-                             "plug-in -> host 10109", "plug-in -> host 10101", "plug-in -> host 200",
-                             "plug-in -> host 10103", "host <- plug-in 20100 = 1",
-                             "host -> plug-in 20002"})
+    for (const char* text :
+         {"host -> plug-in 20001", "plug-in -> host 1102", "plug-in -> host 10106",
+          "plug-in -> host 10109", "plug-in -> host 10101", "plug-in -> host 200",
+          "plug-in -> host 10103", "host <- plug-in 20100 = 1", "host -> plug-in 20002"})
         EXPECT_NE(r.err.find(text), std::string::npos) << text;
 }
 
@@ -117,7 +114,8 @@ TEST(HostCli, RealPascalFilesRoundTrip) {
         ASSERT_EQ(r.out.compare(0, before.size(), before), 0) << path;
         ASSERT_GE(r.out.size(), before.size() + after.size());
         ASSERT_EQ(r.out.substr(r.out.size() - after.size()), after) << path;
-        const std::string html = r.out.substr(before.size(), r.out.size() - before.size() - after.size());
+        const std::string html =
+            r.out.substr(before.size(), r.out.size() - before.size() - after.size());
         EXPECT_EQ(StripTagsAndUnescape(html), source) << path;
     }
 }

@@ -6,34 +6,20 @@
 #include <memory>
 #include <string>
 
-#include "tools/module_loader.h"
-#include "tools/stand_in_host.h"
+#include "tests/test_support.h"
 
 namespace lumarix {
 namespace {
 
-using tools::LoadedModule;
-using tools::StandInHost;
+using testing::kWorkedExample;
+using testing::kWorkedExampleHtml;
 
-constexpr const char* kExample = "x [delphi]begin y:=1; end[/delphi] z";
-constexpr const char* kExampleHtml =
-    "x <font style=\"font-weight: normal;\" face=\"Courier New\">"
-    "<font color=\"#000000\"><b>begin</b></font><font color=\"#840000\"><b> </b></font>y"
-    "<font color=\"#840000\"><b>:=</b></font><font color=\"#FF0000\">1</font>"
-    "<font color=\"#840000\"><b>; </b></font><font color=\"#000000\"><b>end</b></font></font> z";
-
-class InterceptionTest : public ::testing::Test {
-protected:
+class InterceptionTest : public testing::PluginTest {
+  protected:
     void SetUp() override {
-        std::string error;
-        module_ = LoadedModule::Load(LUMARIX_MODULE_PATH, error);
-        ASSERT_TRUE(module_) << error;
-        host_ = std::make_unique<StandInHost>(module_->Entry());
+        PluginTest::SetUp();
         host_->Start();
         host_->ClearReceived();
-    }
-    void TearDown() override {
-        if (host_) host_->Stop();
     }
 
     // A message whose fields other than body and flags hold distinct values,
@@ -49,16 +35,15 @@ protected:
         return m;
     }
 
-    std::intptr_t Send(ChatMessage& m) { return host_->Call(20100, reinterpret_cast<HostWord>(&m)); }
-
-    std::unique_ptr<LoadedModule> module_;
-    std::unique_ptr<StandInHost> host_;
+    std::intptr_t Send(ChatMessage& m) {
+        return host_->Call(20100, reinterpret_cast<HostWord>(&m));
+    }
 };
 
 TEST_F(InterceptionTest, InPlace) {
-    ChatMessage m = MakeMessage(kExample, 0);
+    ChatMessage m = MakeMessage(kWorkedExample, 0);
     EXPECT_EQ(Send(m), 2);
-    EXPECT_STREQ(m.body, kExampleHtml);
+    EXPECT_STREQ(m.body, kWorkedExampleHtml);
     EXPECT_EQ(m.flags, 0x200u);
     EXPECT_TRUE(host_->Received().empty());
 }
@@ -77,7 +62,7 @@ TEST_F(InterceptionTest, MessagesWithoutBothMarkersPassUntouched) {
 }
 
 TEST_F(InterceptionTest, CopyPathForwardsARewrittenCopy) {
-    ChatMessage m = MakeMessage(kExample, 0x2);
+    ChatMessage m = MakeMessage(kWorkedExample, 0x2);
     const ChatMessage before = m;
     EXPECT_EQ(Send(m), 1);
     // The incoming message keeps its body and gains 0x3000.
@@ -109,12 +94,12 @@ TEST_F(InterceptionTest, CopyPathForwardsARewrittenCopy) {
     expected.body = forwarded.message.body;
     expected.flags = 0x2 | 0x200;
     EXPECT_EQ(std::memcmp(&forwarded.message, &expected, sizeof expected), 0);
-    EXPECT_EQ(forwarded.body, kExampleHtml);
+    EXPECT_EQ(forwarded.body, kWorkedExampleHtml);
 }
 
 TEST_F(InterceptionTest, CopyPathWithoutAControlLeavesTheMessageAlone) {
     host_->Call(20002);
-    ChatMessage m = MakeMessage(kExample, 0x2);
+    ChatMessage m = MakeMessage(kWorkedExample, 0x2);
     const ChatMessage before = m;
     EXPECT_EQ(Send(m), 1);
     EXPECT_EQ(std::memcmp(&m, &before, sizeof m), 0);

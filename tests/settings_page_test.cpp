@@ -163,22 +163,15 @@ std::string DiffBytes(const std::string& got, const std::string& expected) {
 
 // A host that has taken the control, registered the columns and been given
 // the page, with its record of calls emptied.
-class SettingsPage : public ::testing::Test {
+class SettingsPage : public testing::PluginTest {
   protected:
     void SetUp() override {
-        std::string error;
-        module_ = LoadedModule::Load(LUMARIX_MODULE_PATH, error);
-        ASSERT_TRUE(module_) << error;
-        host_ = std::make_unique<StandInHost>(module_->Entry());
+        PluginTest::SetUp();
         host_->Call(20001, reinterpret_cast<HostWord>(host_->Control()));
         host_->Call(21001);
         host_->Call(22000);
         host_->ClearReceived();
     }
-    void TearDown() override {
-        if (host_) host_->Stop();
-    }
-
     std::intptr_t Notify(std::uint32_t itemNumber) {
         std::string record(kShortSize, '\0');
         Put(record, 0, record.size(), 2);
@@ -193,9 +186,6 @@ class SettingsPage : public ::testing::Test {
     }
 
     std::uint32_t StatusOf(std::uint32_t n) { return host_->FindItem(n)->status; }
-
-    std::unique_ptr<LoadedModule> module_;
-    std::unique_ptr<StandInHost> host_;
 };
 
 TEST_F(SettingsPage, DeclaresIconThenThirtyOneItemsByteForByte) {

@@ -42,8 +42,9 @@ ProcessResult RunHost(const std::vector<std::string>& args, const std::string& i
         f << input;
     }
     std::string command = Quote(LUMARIX_HOST_PATH);
-    for (const std::string& a : args) command += " " + Quote(a);
-    command += " <" + Quote(in) + " >" + Quote(out) + " 2>" + Quote(err);
+    for (const std::string& a : args) command.append(" ").append(Quote(a));
+    command.append(" <").append(Quote(in)).append(" >").append(Quote(out));
+    command.append(" 2>").append(Quote(err));
     const int status = std::system(command.c_str());
     ProcessResult result;
     result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -90,6 +91,21 @@ std::string StripTagsAndUnescape(const std::string& html) {
         }
     }
     return out;
+}
+
+void PluginTest::SetUp() {
+    std::string error;
+    module_ = tools::LoadedModule::Load(LUMARIX_MODULE_PATH, error);
+    ASSERT_TRUE(module_) << error;
+    host_ = std::make_unique<tools::StandInHost>(module_->Entry());
+}
+
+void PluginTest::TearDown() {
+    if (host_) host_->Call(20002);
+}
+
+void PluginTest::HoldControl() {
+    ASSERT_EQ(host_->Call(20001, reinterpret_cast<HostWord>(host_->Control())), 1);
 }
 
 }  // namespace lumarix::testing
