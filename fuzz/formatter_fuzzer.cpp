@@ -1,0 +1,272 @@
+// Any settings and any body through the block formatter.
+//
+// Input: 15 switch selectors (one byte each, for columns 1000031..1000045),
+// five colours (a length byte, then the bytes; columns 1000021..1000025), then
+// the body. NUL bytes are dropped, as host texts cannot carry them.
+//
+// Checked for every input:
+// - a body without both markers comes back as the same pointer, the ring untouched;
+// - otherwise the result equals, byte for byte, the blocks found by the
+//   marker search rendered token by token with tags composed from the settings
+//   here (not from the module's tag set), with the text around them unchanged;
+// - with '<' and '>' taken out of the colours, the block HTML is a well-nested
+//   run of the plug-in's own tags, and stripping them and the three entities
+//   gives back each block's source;
+// - the token queue is empty afterwards, and the last nineteen results are
+//   still readable and unchanged.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "fuzz/fuzz_support.h"
+#include "highlight/formatter.h"
+#include "highlight/lexer.h"
+#include "highlight/style_tags.h"
+#include "highlight/token_queue.h"
+
+namespace lumarix::fuzz {
+namespace {
+
+constexpr std::string_view kBlockOpen =
+    "<font style=\"font-weight: normal;\" face=\"Courier New\">";
+constexpr std::string_view kFontClose = "</font>";
+constexpr std::uint32_t kFirstColor = 1000021;
+
+// Switch texts a user or a broken store might hold; only "1" is on.
+constexpr std::array<std::string_view, 8> kSwitchTexts = {"1",  "0",  "",     "01",
+                                                          " 1", "1 ", "true", "1"};
+
+struct Settings {
+    std::array<std::string, 5> colors;          // by column - 1000021
+    std::array<std::string_view, 15> switches;  // by column - 1000031
+
+    std::string_view Read(std::uint32_t column) const {
+        if (column >= kFirstColor && column < kFirstColor + colors.size())
+            return colors[column - kFirstColor];
+        if (column >= kFirstSwitchColumn && column <= kLastSwitchColumn)
+            return switches[column - kFirstSwitchColumn];
+        return {};
+    }
+};
+
+Settings TakeSettings(InputReader& input) {
+    Settings s;
+    for (std::string_view& text : s.switches) text = kSwitchTexts[input.TakeByte() % 8];
+    for (std::string& color : s.colors) color = WithoutNul(input.TakeShortText());
+    return s;
+}
+
+void ApplySettings(const Settings& s) {
+    RebuildStyleTags([&s](std::uint32_t column) { return s.Read(column); });
+}
+
+// Per token kind: the colour column and the switch group (Strings 0,
+// Operators 1, Numbers 2, Comments 3, Key_words 4).
+struct KindStyle {
+    std::uint32_t colorColumn;
+    std::uint32_t switchGroup;
+};
+constexpr std::array<KindStyle, 5> kKindStyles = {{
+    {1000024, 1},  // Operator
+    {1000022, 4},  // KeyWord
+    {1000025, 0},  // String
+    {1000021, 3},  // Comment
+    {1000023, 2},  // Number
+}};
+
+std::string EscapeText(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '&')
+            out += "&amp;";
+        else if (c == '<')
+            out += "&lt;";
+        else if (c == '>')
+            out += "&gt;";
+        else
+            out += c;
+    }
+    return out;
+}
+
+std::string RenderToken(const Token& token, const Settings& s) {
+    if (token.kind == TokenKind::Plain) return EscapeText(token.text);
+    const KindStyle style = kKindStyles[static_cast<std::size_t>(token.kind)];
+    auto on = [&](std::uint32_t sw) {
+        return s.Read(kFirstSwitchColumn + 3 * style.switchGroup + sw) == "1";
+    };
+    const bool bold = on(0), italic = on(1), underline = on(2);
+    std::string out = "<font color=\"" + std::string(s.Read(style.colorColumn)) + "\">";
+    out += italic ? "<i>" : "";
+    out += bold ? "<b>" : "";
+    out += underline ? "<u>" : "";
+    out += EscapeText(token.text);
+    out += underline ? "</u>" : "";
+    out += bold ? "</b>" : "";
+    out += italic ? "</i>" : "";
+    return out + std::string(kFontClose);
+}
+
+// One block as the marker search finds it: the text in front of it (since
+// the previous block) and its inner source.
+struct Block {
+    std::string_view before;
+    std::string_view inner;
+};
+
+struct Layout {
+    std::vector<Block> blocks;
+    std::string_view tail;  // after the last consumed closing marker
+};
+
+// Each opening marker is searched for after the previous block, its closing
+// marker after the end of the opening one.
+Layout FindBlocks(std::string_view body) {
+    Layout layout;
+    std::size_t pos = 0;
+    for (;;) {
+        const std::size_t open = body.find(kOpenMarker, pos);
+        if (open == std::string_view::npos) break;
+        const std::size_t inner = open + kOpenMarker.size();
+        const std::size_t close = body.find(kCloseMarker, inner);
+        if (close == std::string_view::npos) break;
+        layout.blocks.push_back({body.substr(pos, open - pos), body.substr(inner, close - inner)});
+        pos = close + kCloseMarker.size();
+    }
+    layout.tail = body.substr(pos);
+    return layout;
+}
+
+std::string RenderBody(const Layout& layout, const Settings& s) {
+    std::string out;
+    for (const Block& block : layout.blocks) {
+        out += block.before;
+        out += kBlockOpen;
+        LexBlock(block.inner);
+        for (; !tokenQueue.Empty(); tokenQueue.PopFront())
+            out += RenderToken(tokenQueue.Front(), s);
+        out += kFontClose;
+    }
+    out += layout.tail;
+    return out;
+}
+
+// Reads one block's HTML at `html` from `pos` (just past kBlockOpen), up to
+// the "</font>" that closes the block. Every tag must be one of the plug-in's
+// and properly nested; returns the text with the entities turned back.
+std::string StripBlock(std::string_view html, std::size_t& pos, const Settings& s) {
+    std::vector<std::string_view> open = {"font"};
+    std::string text;
+    while (!open.empty()) {
+        Require(pos < html.size(), "block HTML is closed");
+        const char c = html[pos];
+        if (c == '<') {
+            const std::size_t end = html.find('>', pos);
+            Require(end != std::string_view::npos, "tag is closed");
+            const std::string_view tag = html.substr(pos, end + 1 - pos);
+            pos = end + 1;
+            if (tag[1] == '/') {
+                const std::string_view name = tag.substr(2, tag.size() - 3);
+                Require(name == open.back(), "closing tag matches the innermost open tag");
+                open.pop_back();
+            } else if (tag == "<b>" || tag == "<i>" || tag == "<u>") {
+                open.push_back(tag.substr(1, 1));
+            } else {
+                bool known = false;
+                for (const std::string& color : s.colors)
+                    known = known || tag == "<font color=\"" + color + "\">";
+                Require(known, "opening tag is a colour tag of the settings");
+                open.push_back("font");
+            }
+        } else if (c == '&') {
+            const std::string_view rest = html.substr(pos);
+            if (rest.starts_with("&amp;"))
+                text += '&', pos += 5;
+            else if (rest.starts_with("&lt;"))
+                text += '<', pos += 4;
+            else if (rest.starts_with("&gt;"))
+                text += '>', pos += 4;
+            else
+                Require(false, "an '&' in block text starts one of the three entities");
+        } else {
+            Require(c != '>', "no bare '>' in block text");
+            text += c;
+            ++pos;
+        }
+    }
+    return text;
+}
+
+void CheckStrippedBlocks(std::string_view result, const Layout& layout, const Settings& s) {
+    std::size_t pos = 0;
+    for (const Block& block : layout.blocks) {
+        Require(result.substr(pos).starts_with(block.before), "text between blocks unchanged");
+        pos += block.before.size();
+        Require(result.substr(pos).starts_with(kBlockOpen), "block opens with the wrapper");
+        pos += kBlockOpen.size();
+        Require(StripBlock(result, pos, s) == block.inner, "stripped block gives back its source");
+    }
+    Require(result.substr(pos) == layout.tail, "text after the last block unchanged");
+}
+
+// Results handed out earlier, with what they read when handed out.
+std::deque<std::pair<const char*, std::string>> recentResults;
+
+void CheckRecentResults() {
+    for (const auto& [text, expected] : recentResults)
+        Require(expected == text, "each of the last nineteen results is unchanged");
+}
+
+// Runs FormatBody and checks the pass-through and ring rules; returns the result.
+std::string_view FormatAndCheck(const std::string& body) {
+    const std::uint32_t countBefore = resultRing.ResultCount();
+    const char* result = FormatBody(body.c_str());
+    Require(tokenQueue.Empty(), "token queue is empty after a body");
+    const bool bothMarkers =
+        body.find(kOpenMarker) != std::string::npos && body.find(kCloseMarker) != std::string::npos;
+    if (!bothMarkers) {
+        Require(result == body.c_str(), "a body without both markers comes back as itself");
+        Require(resultRing.ResultCount() == countBefore, "a body passed through is not stored");
+        return result;
+    }
+    Require(result != body.c_str(), "a rewritten body is held by the ring");
+    Require(resultRing.ResultCount() == countBefore + 1, "each rewritten body is stored once");
+    CheckRecentResults();
+    recentResults.emplace_back(result, result);
+    if (recentResults.size() > ResultRing::kSlots - 1) recentResults.pop_front();
+    return result;
+}
+
+Settings WithoutAngleBrackets(Settings s) {
+    for (std::string& color : s.colors)
+        std::erase_if(color, [](char c) { return c == '<' || c == '>'; });
+    return s;
+}
+
+}  // namespace
+}  // namespace lumarix::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    using namespace lumarix;
+    using namespace lumarix::fuzz;
+    InputReader input(data, size);
+    const Settings settings = TakeSettings(input);
+    const std::string body = WithoutNul(input.TakeRest());
+    const Layout layout = FindBlocks(body);
+
+    ApplySettings(settings);
+    const std::string result(FormatAndCheck(body));
+    Require(result == RenderBody(layout, settings), "result equals the reference rendering");
+
+    const Settings plain = WithoutAngleBrackets(settings);
+    ApplySettings(plain);
+    const std::string stripped(FormatAndCheck(body));
+    CheckStrippedBlocks(stripped, layout, plain);
+    return 0;
+}

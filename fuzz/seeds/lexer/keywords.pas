@@ -1,0 +1,1 @@
+implementation dispinterface repeat implemetation disinterface stringresource BEGIN Begin beginx begin1 énd

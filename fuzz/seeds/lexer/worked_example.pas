@@ -1,0 +1,1 @@
+begin y:=1; end

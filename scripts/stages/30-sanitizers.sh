@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Memory and undefined-behaviour checks:
+# 1. the whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer
+#    (preset linux-asan), run by ctest;
+# 2. a short run of each libFuzzer target (preset fuzz) from its seed corpus;
+# 3. valgrind over the plain stand-in host (build/linux) on a few messages.
+# LUMARIX_FUZZ_SECONDS sets the length of each fuzz run (default 45).
+source "$(dirname "$0")/../lib.sh"
+ensure_packages "${BASE_PACKAGES[@]}" clang libclang-rt-14-dev llvm valgrind googletest \
+    libgtest-dev fpc-source
+
+export ASAN_OPTIONS="abort_on_error=1:detect_leaks=1:strict_string_checks=1:check_initialization_order=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+symbolizer="$(command -v llvm-symbolizer || true)"
+[ -n "$symbolizer" ] && export ASAN_SYMBOLIZER_PATH="$symbolizer"
+
+echo "== sanitizer build and tests (build/linux-asan)"
+build_preset linux-asan
+(cd "$ROOT/build/linux-asan" && ctest --output-on-failure -j2)
+
+echo "== fuzzers (build/fuzz)"
+build_preset fuzz
+seconds="${LUMARIX_FUZZ_SECONDS:-45}"
+findings="$ROOT/build/fuzz/findings"
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$findings"
+for target in lexer formatter host; do
+    mkdir -p "$work/$target"
+    # New inputs go to the scratch corpus; the committed seeds are only read.
+    if ! "$ROOT/build/fuzz/${target}_fuzzer" -max_total_time="$seconds" -timeout=10 \
+        -rss_limit_mb=4096 -dict="$ROOT/fuzz/delphi.dict" -print_final_stats=1 \
+        -artifact_prefix="$findings/$target-" "$work/$target" "$ROOT/fuzz/seeds/$target" \
+        >"$work/$target.log" 2>&1; then
+        tail -n 60 "$work/$target.log"
+        echo "== fuzzer $target found a failure; the input is in $findings"
+        exit 1
+    fi
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/$target.log")
+    echo "== fuzzer $target: $runs runs in $seconds s, no finding"
+done
+
+echo "== valgrind over the stand-in host (build/linux)"
+host="$ROOT/build/linux/lumarix-host"
+[ -x "$host" ] || build_preset linux
+vg() {
+    valgrind --quiet --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite \
+        "$host" "$@"
+}
+worked='x [delphi]begin y:=1; end[/delphi] z'
+expected='x <font style="font-weight: normal;" face="Courier New"><font color="#000000"><b>begin</b></font><font color="#840000"><b> </b></font>y<font color="#840000"><b>:=</b></font><font color="#FF0000">1</font><font color="#840000"><b>; </b></font><font color="#000000"><b>end</b></font></font> z'
+for mode in "" --copy; do
+    out="$(printf '%s' "$worked" | vg $mode)"
+    [ "$out" = "$expected" ] || { echo "valgrind run ${mode:-in place}: unexpected output: $out"; exit 1; }
+done
+printf '%s' "$worked" | vg --set LX/Colors/Comments=red --set LX/Style/Bold/Key_words=0 >/dev/null
+pascal="$(find /usr/share/fpcsrc -name '*.pp' -size +20k | sort | head -n 1)"
+{ printf '[delphi]'; cat "$pascal"; printf '[/delphi]'; } | vg --copy >/dev/null
+echo "== valgrind: no errors (worked example in place and copied, settings changed, $(basename "$pascal"))"
