@@ -51,31 +51,40 @@ void RewriteBody(benchmark::State& state, const std::string& body) {
     StandInHost& host = *SharedPlugin().host;
     lumarix::ChatMessage message{};
     message.size = sizeof message;
-    std::size_t outBytes = 0;
     for (auto _ : state) {
         message.body = body.c_str();
         message.flags = 0;
         host.Call(20100, reinterpret_cast<lumarix::HostWord>(&message));
         benchmark::DoNotOptimize(message.body);
-        outBytes = std::char_traits<char>::length(message.body);
     }
+    const std::size_t outBytes = std::char_traits<char>::length(message.body);
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * body.size()));
     state.counters["out/in"] = static_cast<double>(outBytes) / static_cast<double>(body.size());
 }
 
 // One block of real source, 64 KB to 8 MB.
 void BM_RewriteOneBlock(benchmark::State& state) {
-    const std::string source = lumarix::bench::PascalCorpus(static_cast<std::size_t>(state.range(0)));
+    const std::string source =
+        lumarix::bench::PascalCorpus(static_cast<std::size_t>(state.range(0)));
     RewriteBody(state, MakeBody(source, 1));
 }
-BENCHMARK(BM_RewriteOneBlock)->Arg(64 << 10)->Arg(1 << 20)->Arg(8 << 20)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RewriteOneBlock)
+    ->Arg(64 << 10)
+    ->Arg(1 << 20)
+    ->Arg(8 << 20)
+    ->Unit(benchmark::kMillisecond);
 
 // 1 MB of source cut into 1 to 100,000 blocks: the cost per byte should stay flat.
 void BM_RewriteManyBlocks(benchmark::State& state) {
     static const std::string source = lumarix::bench::PascalCorpus(1 << 20);
     RewriteBody(state, MakeBody(source, static_cast<std::size_t>(state.range(0))));
 }
-BENCHMARK(BM_RewriteManyBlocks)->Arg(1)->Arg(100)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RewriteManyBlocks)
+    ->Arg(1)
+    ->Arg(100)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

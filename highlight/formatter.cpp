@@ -1,6 +1,7 @@
 #include "highlight/formatter.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstdint>
 #include <cstring>
 #include <utility>
@@ -160,23 +161,20 @@ char* CopyEscaped(char* to, std::string_view text, std::size_t firstSpecial) noe
     return to;
 }
 
-// The exact size of the queued block's HTML, so that the output grows at most
-// once per block.
-std::size_t BlockHtmlSize(const TokenTags& tags, std::size_t escapedTextSize) noexcept {
-    std::size_t size = kBlockOpen.size() + kBlockClose.size() + escapedTextSize;
+// The exact size of the queued tokens' HTML; `span` is the block text they tile.
+std::size_t WindowHtmlSize(const TokenTags& tags, std::string_view span) noexcept {
+    std::size_t size = EscapedSize(span);
     for (std::size_t kind = 0; kind < kTokenKindCount; ++kind)
         size += tokenQueue.CountOf(static_cast<TokenKind>(kind)) *
                 (tags.open[kind].size() + tags.close[kind].size());
     return size;
 }
 
-// Drains the token queue into `to` as one block of HTML; returns the end.
-// The tokens tile the block text, so one finder serves the whole block.
-char* WriteBlock(char* to, const TokenTags& tags) {
-    const std::string_view block = tokenQueue.BlockText();
-    SpecialFinder finder(block);
-    std::size_t offset = 0;  // of the current token in the block
-    to = Copy(to, kBlockOpen);
+// Drains the token queue into `to`; `span` is the block text the tokens tile.
+// Returns the end of what was written.
+char* WriteTokens(char* to, const TokenTags& tags, std::string_view span) {
+    SpecialFinder finder(span);
+    std::size_t offset = 0;  // of the current token in the span
     while (!tokenQueue.Empty()) {
         const Token& token = tokenQueue.Front();
         const auto kind = static_cast<std::size_t>(token.kind);
@@ -188,7 +186,40 @@ char* WriteBlock(char* to, const TokenTags& tags) {
         offset += token.text.size();
         tokenQueue.PopFront();
     }
-    return Copy(to, kBlockClose);
+    return to;
+}
+
+// A guess at a block's HTML size, from the tags' average size and a token
+// every six bytes (real Delphi has one every seven or so). Only makes the
+// output grow once for most blocks; the writing itself sizes exactly.
+std::size_t GuessBlockHtmlSize(const TokenTags& tags, std::size_t blockSize) noexcept {
+    std::size_t tagBytes = 0;
+    for (std::size_t kind = 0; kind < kTokenKindCount; ++kind)
+        tagBytes += tags.open[kind].size() + tags.close[kind].size();
+    return blockSize + blockSize / 6 * (tagBytes / kTokenKindCount) + kBlockOpen.size() +
+           kBlockClose.size();
+}
+
+// Tokens lexed and written per window: few enough that they are still in the
+// cache when they are written.
+constexpr std::size_t kTokensPerWindow = 2048;
+
+// Lexes a block and writes its HTML a window of tokens at a time.
+void WriteBlock(TextBuffer& out, const TokenTags& tags, std::string_view inner) {
+    BlockLexer lexer(inner);
+    const std::string_view block = tokenQueue.BlockText();
+    out.Append(kBlockOpen);
+    std::size_t spanStart = 0;
+    for (bool more = true; more;) {
+        more = lexer.LexMore(kTokensPerWindow);
+        const std::string_view span = block.substr(spanStart, lexer.LexedEnd() - spanStart);
+        const std::size_t size = WindowHtmlSize(tags, span);
+        char* const start = out.Extend(size);
+        [[maybe_unused]] const char* const end = WriteTokens(start, tags, span);
+        assert(end == start + size);
+        spanStart = lexer.LexedEnd();
+    }
+    out.Append(kBlockClose);
 }
 
 }  // namespace
@@ -209,16 +240,16 @@ const char* FormatBody(const char* body) {
         for (;;) {
             const std::size_t open = text.find(kOpenMarker, pos);
             if (open == std::string_view::npos) break;
-            const std::size_t inner = open + kOpenMarker.size();
-            const std::size_t close = text.find(kCloseMarker, inner);
+            const std::size_t innerStart = open + kOpenMarker.size();
+            const std::size_t close = text.find(kCloseMarker, innerStart);
             if (close == std::string_view::npos) break;
             out.Append(text.substr(pos, open - pos));
-            LexBlock(text.substr(inner, close - inner));
-            const std::size_t size = BlockHtmlSize(tags, EscapedSize(tokenQueue.BlockText()));
-            // Room for the rest of the body too, so that many blocks grow the
-            // output only a few times.
-            out.Reserve(out.Size() + size + (text.size() - close));
-            WriteBlock(out.Extend(size), tags);
+            // Room for this block and the rest of the body as they stand, so
+            // that the output grows about once, not once per block.
+            const std::string_view inner = text.substr(innerStart, close - innerStart);
+            out.Reserve(out.Size() + GuessBlockHtmlSize(tags, inner.size()) +
+                        (text.size() - close));
+            WriteBlock(out, tags, inner);
             pos = close + kCloseMarker.size();
         }
         out.Append(text.substr(pos));

@@ -3,12 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "highlight/lexer.h"
 #include "highlight/style_tags.h"
 #include "highlight/token_queue.h"
+#include "tests/test_support.h"
 
 namespace lumarix {
 namespace {
@@ -226,6 +229,55 @@ TEST_F(FormatterTest, ApplyStyleSwitchIgnoresOtherColumns) {
     }
     ApplyStyleSwitch(1000031, allOn, tags);  // Strings bold
     EXPECT_EQ(tags[Category::Strings].boldOpen, "<b>");
+}
+
+// The formatting written out plainly from the whole block's tokens: the
+// formatter, which lexes and writes large blocks a window at a time, must give
+// the same bytes.
+std::string RenderPlainly(const std::string& block) {
+    const Category categories[] = {Category::Operators, Category::Key_words, Category::Strings,
+                                   Category::Comments, Category::Numbers};
+    LexBlock(block);
+    std::string html = kOpen;
+    while (!tokenQueue.Empty()) {
+        const Token token = tokenQueue.Front();
+        tokenQueue.PopFront();
+        std::string text;
+        for (char c : token.text)
+            text += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : std::string(1, c);
+        if (token.kind == TokenKind::Plain) {
+            html += text;
+            continue;
+        }
+        const CategoryTags& t = styleTags[categories[static_cast<int>(token.kind)]];
+        html += t.colorOpen + t.italicOpen + t.boldOpen + t.underlineOpen + text +
+                t.underlineClose + t.boldClose + t.italicClose + "</font>";
+    }
+    return html + "</font>";
+}
+
+TEST_F(FormatterTest, LargeBlocksMatchThePlainRendering) {
+    auto settings = DefaultSettings();
+    settings[1000039] = "1";  // Numbers underlined
+    settings[1000032] = "1";  // Strings italic
+    Rebuild(settings);
+    const auto files = testing::PascalSourceFiles(40);
+    if (files.empty()) GTEST_SKIP() << "fpc-source is not installed";
+    std::string block;
+    for (const std::string& path : files) {
+        std::string source = testing::ReadFile(path);
+        if (source.find("[/delphi]") != std::string::npos) continue;
+        block += source;
+        if (block.size() > (1u << 20)) break;
+    }
+    block.erase(std::remove(block.begin(), block.end(), '\0'), block.end());
+    ASSERT_GT(block.size(), 200000u);  // thousands of tokens: many windows
+    for (const std::size_t size : {block.size(), block.size() / 3, std::size_t(4099)}) {
+        const std::string part = block.substr(0, size);
+        EXPECT_EQ(Format("<" + std::string("[delphi]") + part + "[/delphi]>"),
+                  "<" + RenderPlainly(part) + ">")
+            << size;
+    }
 }
 
 TEST_F(FormatterTest, ResultStaysValidForTheNextNineteen) {
