@@ -206,7 +206,8 @@ constexpr std::size_t kTokensPerWindow = 2048;
 
 // Lexes a block and writes its HTML a window of tokens at a time.
 void WriteBlock(TextBuffer& out, const TokenTags& tags, std::string_view inner) {
-    BlockLexer lexer(inner);
+    // The body outlives the call, and the queue is drained before it returns.
+    BlockLexer lexer(inner, BlockLexer::BorrowText{});
     const std::string_view block = tokenQueue.BlockText();
     out.Append(kBlockOpen);
     std::size_t spanStart = 0;

@@ -18,6 +18,11 @@ BlockLexer::BlockLexer(std::string_view blockText) {
     n_ = text_.size();
 }
 
+BlockLexer::BlockLexer(std::string_view blockText, BorrowText) noexcept
+    : text_(blockText), n_(blockText.size()) {
+    tokenQueue.StartBorrowedBlock(blockText);
+}
+
 inline bool BlockLexer::IsOperatorByte(std::size_t p) const noexcept {
     return HasClass(text_[p], kOperatorStart);
 }

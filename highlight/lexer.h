@@ -21,6 +21,9 @@ class BlockLexer {
   public:
     // Empties tokenQueue and gives it a copy of the block's text.
     explicit BlockLexer(std::string_view blockText);
+    // The same, but the tokens view `blockText` itself, which must outlive them.
+    struct BorrowText {};
+    BlockLexer(std::string_view blockText, BorrowText) noexcept;
 
     // Appends the next tokens until at least `count` more are queued (a step
     // of the scan may append up to three) or the block ends. Returns whether

@@ -7,13 +7,21 @@ TokenQueue tokenQueue;
 void TokenQueue::StartBlock(std::string_view blockText) {
     tokens_.clear();
     kindCounts_ = {};
-    blockText_.assign(blockText);
+    ownText_.assign(blockText);
+    blockText_ = ownText_;
+}
+
+void TokenQueue::StartBorrowedBlock(std::string_view blockText) noexcept {
+    tokens_.clear();
+    kindCounts_ = {};
+    blockText_ = blockText;
 }
 
 void TokenQueue::Clear() noexcept {
     tokens_.clear();
     kindCounts_ = {};
-    blockText_.clear();
+    ownText_.clear();
+    blockText_ = {};
 }
 
 }  // namespace lumarix

@@ -37,6 +37,9 @@ class TokenQueue {
     // Drops every token left over and copies the next block's text into the
     // queue's own buffer, reusing its storage from block to block.
     void StartBlock(std::string_view blockText);
+    // The same without the copy: the tokens view the caller's text, which
+    // must outlive them. The formatter lexes the body it is given this way.
+    void StartBorrowedBlock(std::string_view blockText) noexcept;
     std::string_view BlockText() const noexcept { return blockText_; }
 
     void Append(Token token) {
@@ -59,7 +62,8 @@ class TokenQueue {
     void Clear() noexcept;
 
   private:
-    std::string blockText_;
+    std::string ownText_;
+    std::string_view blockText_;
     std::deque<Token> tokens_;
     std::array<std::size_t, kTokenKindCount> kindCounts_{};
 };
