@@ -1,8 +1,12 @@
 // Any settings and any body through the block formatter.
 //
 // Input: 15 switch selectors (one byte each, for columns 1000031..1000045),
-// five colours (a length byte, then the bytes; columns 1000021..1000025), then
-// the body. NUL bytes are dropped, as host texts cannot carry them.
+// five colours (a length byte, then the bytes; columns 1000021..1000025), an
+// amplifier byte, then the body. NUL bytes are dropped, as host texts cannot
+// carry them. An amplifier of 0xFC or more makes the body one block that
+// repeats the rest of the input to 2 to 8 KiB, so that blocks of thousands of
+// tokens, which the formatter lexes and writes a window at a time, are
+// reached too (rarely, as they are slow to check).
 //
 // Checked for every input:
 // - a body without both markers comes back as the same pointer, the ring untouched;
@@ -80,8 +84,7 @@ constexpr std::array<KindStyle, 5> kKindStyles = {{
     {1000023, 2},  // Number
 }};
 
-std::string EscapeText(std::string_view text) {
-    std::string out;
+void AppendEscaped(std::string& out, std::string_view text) {
     for (char c : text) {
         if (c == '&')
             out += "&amp;";
@@ -92,25 +95,36 @@ std::string EscapeText(std::string_view text) {
         else
             out += c;
     }
-    return out;
 }
 
-std::string RenderToken(const Token& token, const Settings& s) {
-    if (token.kind == TokenKind::Plain) return EscapeText(token.text);
-    const KindStyle style = kKindStyles[static_cast<std::size_t>(token.kind)];
-    auto on = [&](std::uint32_t sw) {
-        return s.Read(kFirstSwitchColumn + 3 * style.switchGroup + sw) == "1";
-    };
-    const bool bold = on(0), italic = on(1), underline = on(2);
-    std::string out = "<font color=\"" + std::string(s.Read(style.colorColumn)) + "\">";
-    out += italic ? "<i>" : "";
-    out += bold ? "<b>" : "";
-    out += underline ? "<u>" : "";
-    out += EscapeText(token.text);
-    out += underline ? "</u>" : "";
-    out += bold ? "</b>" : "";
-    out += italic ? "</i>" : "";
-    return out + std::string(kFontClose);
+// What each token kind is wrapped in, composed here from the settings.
+struct ReferenceTags {
+    std::array<std::string, kTokenKindCount> open, close;  // Plain: none
+    std::array<std::string, 5> colorTags;                  // by column - 1000021
+};
+
+ReferenceTags ComposeReferenceTags(const Settings& s) {
+    ReferenceTags tags;
+    for (std::size_t k = 0; k < s.colors.size(); ++k)
+        tags.colorTags[k] = "<font color=\"" + s.colors[k] + "\">";
+    for (std::size_t kind = 0; kind < kKindStyles.size(); ++kind) {
+        const KindStyle style = kKindStyles[kind];
+        auto on = [&](std::uint32_t sw) {
+            return s.Read(kFirstSwitchColumn + 3 * style.switchGroup + sw) == "1";
+        };
+        const bool bold = on(0), italic = on(1), underline = on(2);
+        std::string& open = tags.open[kind];
+        open = tags.colorTags[style.colorColumn - kFirstColor];
+        open += italic ? "<i>" : "";
+        open += bold ? "<b>" : "";
+        open += underline ? "<u>" : "";
+        std::string& close = tags.close[kind];
+        close += underline ? "</u>" : "";
+        close += bold ? "</b>" : "";
+        close += italic ? "</i>" : "";
+        close += kFontClose;
+    }
+    return tags;
 }
 
 // One block as the marker search finds it: the text in front of it (since
@@ -143,14 +157,18 @@ Layout FindBlocks(std::string_view body) {
     return layout;
 }
 
-std::string RenderBody(const Layout& layout, const Settings& s) {
+std::string RenderBody(const Layout& layout, const ReferenceTags& tags) {
     std::string out;
     for (const Block& block : layout.blocks) {
         out += block.before;
         out += kBlockOpen;
         LexBlock(block.inner);
-        for (; !tokenQueue.Empty(); tokenQueue.PopFront())
-            out += RenderToken(tokenQueue.Front(), s);
+        for (; !tokenQueue.Empty(); tokenQueue.PopFront()) {
+            const auto kind = static_cast<std::size_t>(tokenQueue.Front().kind);
+            out += tags.open[kind];
+            AppendEscaped(out, tokenQueue.Front().text);
+            out += tags.close[kind];
+        }
         out += kFontClose;
     }
     out += layout.tail;
@@ -160,7 +178,7 @@ std::string RenderBody(const Layout& layout, const Settings& s) {
 // Reads one block's HTML at `html` from `pos` (just past kBlockOpen), up to
 // the "</font>" that closes the block. Every tag must be one of the plug-in's
 // and properly nested; returns the text with the entities turned back.
-std::string StripBlock(std::string_view html, std::size_t& pos, const Settings& s) {
+std::string StripBlock(std::string_view html, std::size_t& pos, const ReferenceTags& tags) {
     std::vector<std::string_view> open = {"font"};
     std::string text;
     while (!open.empty()) {
@@ -179,8 +197,7 @@ std::string StripBlock(std::string_view html, std::size_t& pos, const Settings& 
                 open.push_back(tag.substr(1, 1));
             } else {
                 bool known = false;
-                for (const std::string& color : s.colors)
-                    known = known || tag == "<font color=\"" + color + "\">";
+                for (const std::string& colorTag : tags.colorTags) known = known || tag == colorTag;
                 Require(known, "opening tag is a colour tag of the settings");
                 open.push_back("font");
             }
@@ -203,14 +220,15 @@ std::string StripBlock(std::string_view html, std::size_t& pos, const Settings& 
     return text;
 }
 
-void CheckStrippedBlocks(std::string_view result, const Layout& layout, const Settings& s) {
+void CheckStrippedBlocks(std::string_view result, const Layout& layout, const ReferenceTags& tags) {
     std::size_t pos = 0;
     for (const Block& block : layout.blocks) {
         Require(result.substr(pos).starts_with(block.before), "text between blocks unchanged");
         pos += block.before.size();
         Require(result.substr(pos).starts_with(kBlockOpen), "block opens with the wrapper");
         pos += kBlockOpen.size();
-        Require(StripBlock(result, pos, s) == block.inner, "stripped block gives back its source");
+        Require(StripBlock(result, pos, tags) == block.inner,
+                "stripped block gives back its source");
     }
     Require(result.substr(pos) == layout.tail, "text after the last block unchanged");
 }
@@ -243,6 +261,16 @@ std::string_view FormatAndCheck(const std::string& body) {
     return result;
 }
 
+std::string TakeBody(InputReader& input) {
+    const std::uint8_t amplifier = input.TakeByte();
+    std::string rest = WithoutNul(input.TakeRest());
+    if (amplifier < 0xFC || rest.empty()) return rest;
+    const std::size_t target = std::size_t{amplifier - 0xFBu} * 2048;
+    std::string inner;
+    while (inner.size() < target) inner += rest;
+    return std::string(kOpenMarker) + inner + std::string(kCloseMarker);
+}
+
 Settings WithoutAngleBrackets(Settings s) {
     for (std::string& color : s.colors)
         std::erase_if(color, [](char c) { return c == '<' || c == '>'; });
@@ -257,16 +285,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace lumarix::fuzz;
     InputReader input(data, size);
     const Settings settings = TakeSettings(input);
-    const std::string body = WithoutNul(input.TakeRest());
+    const std::string body = TakeBody(input);
     const Layout layout = FindBlocks(body);
 
     ApplySettings(settings);
     const std::string result(FormatAndCheck(body));
-    Require(result == RenderBody(layout, settings), "result equals the reference rendering");
+    Require(result == RenderBody(layout, ComposeReferenceTags(settings)),
+            "result equals the reference rendering");
 
     const Settings plain = WithoutAngleBrackets(settings);
     ApplySettings(plain);
     const std::string stripped(FormatAndCheck(body));
-    CheckStrippedBlocks(stripped, layout, plain);
+    CheckStrippedBlocks(stripped, layout, ComposeReferenceTags(plain));
     return 0;
 }

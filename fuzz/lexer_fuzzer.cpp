@@ -1,7 +1,9 @@
 // Any bytes as the inner text of one block. The tokens must rebuild the text
 // exactly, only Operator tokens may be empty, every kind is one of the six,
 // and the token list must equal that of a literal transcription of the
-// lexing steps over plain linear table searches.
+// lexing steps over plain linear table searches. Lexed a few tokens at a time,
+// as the formatter lexes large blocks, the block must give the same tokens,
+// each window tiling the block up to where the lexer says it stands.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -149,6 +151,29 @@ class ReferenceLexer {
     std::vector<LexedToken> tokens_;
 };
 
+// Lexes `block` in windows of `window` tokens, draining the queue after each.
+std::vector<LexedToken> LexInWindows(std::string_view block, std::size_t window, bool borrow) {
+    BlockLexer lexer = borrow ? BlockLexer(block, BlockLexer::BorrowText{}) : BlockLexer(block);
+    std::vector<LexedToken> tokens;
+    std::size_t tiled = 0;
+    for (bool more = true; more;) {
+        more = lexer.LexMore(window);
+        const std::vector<LexedToken> got = DrainQueue();
+        // A step of the scan appends up to three tokens.
+        Require(got.size() <= window + 2, "a window holds at most two tokens over its count");
+        Require(!more || got.size() >= window, "a window short of its count ends the block");
+        std::string span;
+        for (const LexedToken& token : got) span += token.text;
+        Require(lexer.LexedEnd() >= tiled && span == block.substr(tiled, lexer.LexedEnd() - tiled),
+                "a window's tokens tile the block up to the lexed end");
+        tiled = lexer.LexedEnd();
+        tokens.insert(tokens.end(), got.begin(), got.end());
+    }
+    Require(tiled == block.size(), "the windows cover the block");
+    Require(!lexer.LexMore(window) && tokenQueue.Empty(), "a finished lexer appends nothing");
+    return tokens;
+}
+
 }  // namespace
 }  // namespace lumarix::fuzz
 
@@ -171,5 +196,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     Require(rebuilt == block, "token texts rebuild the block exactly");
     Require(tokens == fuzz::ReferenceLexer(block).Run(), "tokens equal the literal lexing steps");
+
+    // Window sizes from the block's length, so that each input tries another.
+    const std::size_t window = 1 + size % 5;
+    Require(fuzz::LexInWindows(block, 1, false) == tokens, "one token at a time: same tokens");
+    Require(fuzz::LexInWindows(block, window, true) == tokens, "windows: same tokens");
     return 0;
 }
