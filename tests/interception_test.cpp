@@ -12,6 +12,14 @@ namespace lumarix {
 namespace {
 
 using testing::kWorkedExample;
+
+// Packed fields are read by value: gtest's macros bind references, which a
+// packed field's address may not align.
+template <typename T>
+T ValueOf(T value) {
+    return value;
+}
+
 using testing::kWorkedExampleHtml;
 
 class InterceptionTest : public testing::PluginTest {
@@ -43,8 +51,8 @@ class InterceptionTest : public testing::PluginTest {
 TEST_F(InterceptionTest, InPlace) {
     ChatMessage m = MakeMessage(kWorkedExample, 0);
     EXPECT_EQ(Send(m), 2);
-    EXPECT_STREQ(m.body, kWorkedExampleHtml);
-    EXPECT_EQ(m.flags, 0x200u);
+    EXPECT_STREQ(ValueOf(m.body), kWorkedExampleHtml);
+    EXPECT_EQ(ValueOf(m.flags), 0x200u);
     EXPECT_TRUE(host_->Received().empty());
 }
 
@@ -66,8 +74,8 @@ TEST_F(InterceptionTest, CopyPathForwardsARewrittenCopy) {
     const ChatMessage before = m;
     EXPECT_EQ(Send(m), 1);
     // The incoming message keeps its body and gains 0x3000.
-    EXPECT_EQ(m.body, before.body);
-    EXPECT_EQ(m.flags, 0x2u | 0x3000u);
+    EXPECT_EQ(ValueOf(m.body), ValueOf(before.body));
+    EXPECT_EQ(ValueOf(m.flags), 0x2u | 0x3000u);
 
     const auto& calls = host_->Received();
     ASSERT_EQ(calls.size(), 2u);
@@ -80,14 +88,14 @@ TEST_F(InterceptionTest, CopyPathForwardsARewrittenCopy) {
     ASSERT_EQ(host_->Forwarded().size(), 1u);
     const auto& forwarded = host_->Forwarded().back();
     const ForwardRecord& r = forwarded.record;
-    EXPECT_EQ(r.head.size, sizeof(ForwardRecord));
-    EXPECT_EQ(r.head.id, 250u);
-    EXPECT_EQ(r.head.head1, 3u);
-    EXPECT_EQ(r.head.head2, 4000u);  // the stand-in host's first answer to call 200
-    EXPECT_EQ(r.head.head3, 310u);
-    EXPECT_EQ(r.head.head4, 0u);
-    EXPECT_EQ(r.zero, 0u);
-    EXPECT_EQ(r.one, 1u);
+    EXPECT_EQ(ValueOf(r.head.size), sizeof(ForwardRecord));
+    EXPECT_EQ(ValueOf(r.head.id), 250u);
+    EXPECT_EQ(ValueOf(r.head.head1), 3u);
+    EXPECT_EQ(ValueOf(r.head.head2), 4000u);  // the stand-in host's first answer to call 200
+    EXPECT_EQ(ValueOf(r.head.head3), 310u);
+    EXPECT_EQ(ValueOf(r.head.head4), 0u);
+    EXPECT_EQ(ValueOf(r.zero), 0u);
+    EXPECT_EQ(ValueOf(r.one), 1u);
 
     // The copy equals the incoming message but for body and flags.
     ChatMessage expected = before;

@@ -223,9 +223,10 @@ TEST_F(SettingsPage, FourIndentedColorFieldsUseTheExtendedForm) {
     std::vector<std::uint32_t> extended;
     for (const tools::StoredItem& item : host_->Items())
         if (item.record.size == kExtendedSize)
-            extended.push_back(item.record.number);
+            extended.push_back(std::uint32_t(item.record.number));
         else
-            EXPECT_EQ(item.record.size, kShortSize) << item.record.number;
+            EXPECT_EQ(std::uint16_t(item.record.size), kShortSize)
+                << std::uint32_t(item.record.number);
     EXPECT_EQ(extended, (std::vector<std::uint32_t>{1000025, 1000023, 1000021, 1000024}));
 }
 
