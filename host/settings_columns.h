@@ -45,9 +45,9 @@ inline constexpr std::uint32_t kItemNumberTag = 0x11000000;  // plug-in items: 0
 // Declares the twenty columns with call 1102 each; answers 1.
 std::intptr_t RegisterColumns();
 
-// The current text of column n. Without a held control, or for a null answer,
-// it falls back to the registered default (the empty text for unknown columns).
-// The view is valid until the next host call.
+// The current text of column n. Without a held control it is the registered
+// default (the empty text for unknown columns); a null answer from the host
+// reads as the empty text. The view is valid until the next host call.
 std::string_view ReadColumnText(std::uint32_t column);
 
 }  // namespace lumarix
