@@ -21,29 +21,14 @@
 #include <string>
 #include <string_view>
 
-#include "tools/module_loader.h"
-#include "tools/stand_in_host.h"
+#include "bench/plugin.h"
 
 namespace {
 
-using lumarix::tools::LoadedModule;
 using lumarix::tools::StandInHost;
 
-// The module, loaded and started once, as the messenger keeps it.
-struct Plugin {
-    std::unique_ptr<LoadedModule> module;
-    std::unique_ptr<StandInHost> host;
-};
-
-Plugin StartPlugin() {
-    std::string error;
-    Plugin plugin;
-    plugin.module = LoadedModule::Load(LUMARIX_MODULE_PATH, error);
-    if (!plugin.module) throw std::runtime_error(error);
-    plugin.host = std::make_unique<StandInHost>(plugin.module->Entry());
-    plugin.host->Start();
-    return plugin;
-}
+using lumarix::bench::Plugin;
+using lumarix::bench::StartPlugin;
 
 // A body to rewrite and whether it has had its warm-up rewrites.
 struct Body {

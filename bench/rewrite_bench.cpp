@@ -7,29 +7,14 @@
 #include <string>
 
 #include "bench/corpus.h"
-#include "tools/module_loader.h"
-#include "tools/stand_in_host.h"
+#include "bench/plugin.h"
 
 namespace {
 
-using lumarix::tools::LoadedModule;
 using lumarix::tools::StandInHost;
 
-struct Plugin {
-    std::unique_ptr<LoadedModule> module;
-    std::unique_ptr<StandInHost> host;
-};
-
-Plugin& SharedPlugin() {
-    static Plugin plugin = [] {
-        std::string error;
-        Plugin p;
-        p.module = LoadedModule::Load(LUMARIX_MODULE_PATH, error);
-        if (!p.module) throw std::runtime_error(error);
-        p.host = std::make_unique<StandInHost>(p.module->Entry());
-        p.host->Start();
-        return p;
-    }();
+lumarix::bench::Plugin& SharedPlugin() {
+    static lumarix::bench::Plugin plugin = lumarix::bench::StartPlugin();
     return plugin;
 }
 
