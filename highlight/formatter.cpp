@@ -47,26 +47,61 @@ constexpr std::string_view kBlockOpen =
 constexpr std::string_view kBlockClose = "</font>";
 constexpr std::string_view kFontClose = "</font>";
 
+// A tag sequence kept in a fixed room, so that writing it is one fixed-size
+// move whatever its length (the output keeps kPieceRoom bytes of slack).
+// Sequences longer than the room (a long colour text) are copied as they are.
+constexpr std::size_t kPieceRoom = 32;
+
+class TagPiece {
+  public:
+    explicit TagPiece(std::string text) : text_(std::move(text)) {
+        std::memcpy(room_.data(), text_.data(), std::min(text_.size(), kPieceRoom));
+    }
+    std::size_t Size() const noexcept { return text_.size(); }
+    char* WriteTo(char* to) const noexcept {
+        if (text_.size() > kPieceRoom) [[unlikely]] {
+            std::memcpy(to, text_.data(), text_.size());
+        } else {
+            std::memcpy(to, room_.data(), kPieceRoom);
+        }
+        return to + text_.size();
+    }
+
+  private:
+    std::string text_;
+    std::array<char, kPieceRoom> room_{};
+};
+
 // Opening and closing sequences per token kind, composed once per body from
 // the style tags as they stand. Plain tokens get none.
 struct TokenTags {
-    std::array<std::string, kTokenKindCount> open;
-    std::array<std::string, kTokenKindCount> close;
+    std::array<TagPiece, kTokenKindCount> open;
+    std::array<TagPiece, kTokenKindCount> close;
 };
 
 constexpr std::array<Category, kTokenKindCount - 1> kCategoryOfKind = {
     Category::Operators, Category::Key_words, Category::Strings, Category::Comments,
     Category::Numbers};
 
+std::string OpeningOf(const StyleTagSet& tags, std::size_t kind) {
+    if (kind >= kCategoryOfKind.size()) return {};
+    const CategoryTags& c = tags[kCategoryOfKind[kind]];
+    return c.colorOpen + c.italicOpen + c.boldOpen + c.underlineOpen;
+}
+
+std::string ClosingOf(const StyleTagSet& tags, std::size_t kind) {
+    if (kind >= kCategoryOfKind.size()) return {};
+    const CategoryTags& c = tags[kCategoryOfKind[kind]];
+    return c.underlineClose + c.boldClose + c.italicClose + std::string(kFontClose);
+}
+
+template <std::size_t... Kind>
+TokenTags ComposeTokenTags(const StyleTagSet& tags, std::index_sequence<Kind...>) {
+    return TokenTags{{TagPiece(OpeningOf(tags, Kind))...}, {TagPiece(ClosingOf(tags, Kind))...}};
+}
+
 TokenTags ComposeTokenTags(const StyleTagSet& tags) {
-    TokenTags composed;
-    for (std::size_t kind = 0; kind < kCategoryOfKind.size(); ++kind) {
-        const CategoryTags& c = tags[kCategoryOfKind[kind]];
-        composed.open[kind] = c.colorOpen + c.italicOpen + c.boldOpen + c.underlineOpen;
-        composed.close[kind] =
-            c.underlineClose + c.boldClose + c.italicClose + std::string(kFontClose);
-    }
-    return composed;
+    return ComposeTokenTags(tags, std::make_index_sequence<kTokenKindCount>());
 }
 
 std::string_view EntityFor(char c) noexcept {
@@ -87,19 +122,23 @@ constexpr std::array<char, 3> kHtmlSpecials = {'&', '<', '>'};
 // passed; a scan over the whole block costs a few vector passes.
 class SpecialFinder {
   public:
-    explicit SpecialFinder(std::string_view text) noexcept : text_(text) {
-        for (std::size_t k = 0; k < kHtmlSpecials.size(); ++k) next_[k] = Find(k, 0);
+    explicit SpecialFinder(std::string_view text) noexcept : text_(text), nearest_(text.size()) {
+        for (std::size_t k = 0; k < kHtmlSpecials.size(); ++k) {
+            next_[k] = Find(k, 0);
+            nearest_ = std::min(nearest_, next_[k]);
+        }
     }
 
     // The position of the first special byte at or after `from`; the text's
     // size when there is none. `from` must not decrease between calls.
     std::size_t NextFrom(std::size_t from) noexcept {
-        std::size_t nearest = text_.size();
+        if (nearest_ >= from) return nearest_;  // no position found so far is passed
+        nearest_ = text_.size();
         for (std::size_t k = 0; k < kHtmlSpecials.size(); ++k) {
             if (next_[k] < from) next_[k] = Find(k, from);
-            nearest = std::min(nearest, next_[k]);
+            nearest_ = std::min(nearest_, next_[k]);
         }
-        return nearest;
+        return nearest_;
     }
 
   private:
@@ -112,6 +151,7 @@ class SpecialFinder {
 
     std::string_view text_;
     std::array<std::size_t, 3> next_{};
+    std::size_t nearest_;  // the least of next_
 };
 
 // The block's size once "&", "<" and ">" are entities.
@@ -161,31 +201,44 @@ char* CopyEscaped(char* to, std::string_view text, std::size_t firstSpecial) noe
     return to;
 }
 
+// A token's text, which is mostly short. The body stays readable up to
+// `readableEnd`, so one fixed 16-byte move usually copies it; the output has
+// the slack for the bytes past it.
+char* CopyText(char* to, std::string_view text, const char* readableEnd) noexcept {
+    if (text.size() <= 16 && readableEnd - text.data() >= 16)
+        std::memcpy(to, text.data(), 16);
+    else
+        std::memcpy(to, text.data(), text.size());
+    return to + text.size();
+}
+
+// Bytes that writing a window may scribble past its exact end.
+constexpr std::size_t kOutputSlack = std::max<std::size_t>(kPieceRoom, 16);
+
 // The exact size of the queued tokens' HTML; `span` is the block text they tile.
 std::size_t WindowHtmlSize(const TokenTags& tags, std::string_view span) noexcept {
     std::size_t size = EscapedSize(span);
     for (std::size_t kind = 0; kind < kTokenKindCount; ++kind)
         size += tokenQueue.CountOf(static_cast<TokenKind>(kind)) *
-                (tags.open[kind].size() + tags.close[kind].size());
+                (tags.open[kind].Size() + tags.close[kind].Size());
     return size;
 }
 
-// Drains the token queue into `to`; `span` is the block text the tokens tile.
-// Returns the end of what was written.
-char* WriteTokens(char* to, const TokenTags& tags, std::string_view span) {
+// Drains the token queue into `to`; `span` is the block text the tokens tile,
+// in a body readable up to `readableEnd`. Returns the end of what was written.
+char* WriteTokens(char* to, const TokenTags& tags, std::string_view span, const char* readableEnd) {
     SpecialFinder finder(span);
     std::size_t offset = 0;  // of the current token in the span
-    while (!tokenQueue.Empty()) {
-        const Token& token = tokenQueue.Front();
+    tokenQueue.DrainEach([&](const Token& token) {
         const auto kind = static_cast<std::size_t>(token.kind);
+        const std::size_t end = offset + token.text.size();
         const std::size_t special = finder.NextFrom(offset);
-        to = Copy(to, tags.open[kind]);
-        to = special < offset + token.text.size() ? CopyEscaped(to, token.text, special - offset)
-                                                  : Copy(to, token.text);
-        to = Copy(to, tags.close[kind]);
-        offset += token.text.size();
-        tokenQueue.PopFront();
-    }
+        to = tags.open[kind].WriteTo(to);
+        to = special < end ? CopyEscaped(to, token.text, special - offset)
+                           : CopyText(to, token.text, readableEnd);
+        to = tags.close[kind].WriteTo(to);
+        offset = end;
+    });
     return to;
 }
 
@@ -195,7 +248,7 @@ char* WriteTokens(char* to, const TokenTags& tags, std::string_view span) {
 std::size_t GuessBlockHtmlSize(const TokenTags& tags, std::size_t blockSize) noexcept {
     std::size_t tagBytes = 0;
     for (std::size_t kind = 0; kind < kTokenKindCount; ++kind)
-        tagBytes += tags.open[kind].size() + tags.close[kind].size();
+        tagBytes += tags.open[kind].Size() + tags.close[kind].Size();
     return blockSize + blockSize / 6 * (tagBytes / kTokenKindCount) + kBlockOpen.size() +
            kBlockClose.size();
 }
@@ -204,8 +257,10 @@ std::size_t GuessBlockHtmlSize(const TokenTags& tags, std::size_t blockSize) noe
 // cache when they are written.
 constexpr std::size_t kTokensPerWindow = 2048;
 
-// Lexes a block and writes its HTML a window of tokens at a time.
-void WriteBlock(TextBuffer& out, const TokenTags& tags, std::string_view inner) {
+// Lexes a block and writes its HTML a window of tokens at a time. The block
+// lies in a body that is readable up to `readableEnd`.
+void WriteBlock(TextBuffer& out, const TokenTags& tags, std::string_view inner,
+                const char* readableEnd) {
     // The body outlives the call, and the queue is drained before it returns.
     BlockLexer lexer(inner, BlockLexer::BorrowText{});
     const std::string_view block = tokenQueue.BlockText();
@@ -215,8 +270,8 @@ void WriteBlock(TextBuffer& out, const TokenTags& tags, std::string_view inner) 
         more = lexer.LexMore(kTokensPerWindow);
         const std::string_view span = block.substr(spanStart, lexer.LexedEnd() - spanStart);
         const std::size_t size = WindowHtmlSize(tags, span);
-        char* const start = out.Extend(size);
-        [[maybe_unused]] const char* const end = WriteTokens(start, tags, span);
+        char* const start = out.Extend(size, kOutputSlack);
+        [[maybe_unused]] const char* const end = WriteTokens(start, tags, span, readableEnd);
         assert(end == start + size);
         spanStart = lexer.LexedEnd();
     }
@@ -250,7 +305,7 @@ const char* FormatBody(const char* body) {
             const std::string_view inner = text.substr(innerStart, close - innerStart);
             out.Reserve(out.Size() + GuessBlockHtmlSize(tags, inner.size()) +
                         (text.size() - close));
-            WriteBlock(out, tags, inner);
+            WriteBlock(out, tags, inner, text.data() + text.size());
             pos = close + kCloseMarker.size();
         }
         out.Append(text.substr(pos));

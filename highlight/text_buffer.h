@@ -27,9 +27,11 @@ class TextBuffer {
         capacity_ = grown;
     }
 
-    // Adds `count` bytes to the end and returns where to write them.
-    char* Extend(std::size_t count) {
-        Reserve(size_ + count);
+    // Adds `count` bytes to the end and returns where to write them; the
+    // writer may also scribble over up to `slack` bytes past them, which the
+    // next write overwrites.
+    char* Extend(std::size_t count, std::size_t slack = 0) {
+        Reserve(size_ + count + slack);
         char* at = data_.get() + size_;
         size_ += count;
         return at;
