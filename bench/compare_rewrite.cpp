@@ -1,9 +1,12 @@
 // In-process rewrites of prepared message bodies through the module's entry
 // point (call 20100), one benchmark per body file, for bench/compare.
 //
-// usage: compare_rewrite [--benchmark_... flags] [--warmup=N] BODY_FILE...
+// usage: compare_rewrite [--benchmark_... flags] [--warmup=N] BODY_FILE|@LIST_FILE...
 // Each benchmark is named after its file and counts the body's bytes, so the
-// report's bytes_per_second is body bytes rewritten per second. Before its
+// report's bytes_per_second is body bytes rewritten per second. A list file
+// names body files, one per line: its benchmark rewrites them in turn, one
+// per iteration, so that a small body is not timed on the same text again and
+// again (the processor's branch predictors would learn it and flatter it). Before its
 // first timing each body is rewritten N times (default 0). The module keeps its
 // last twenty results and builds a new one in the storage of the one it drops,
 // so after twenty rewrites no fresh memory is touched: the steady state of a
@@ -20,6 +23,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "bench/plugin.h"
 
@@ -30,9 +34,9 @@ using lumarix::tools::StandInHost;
 using lumarix::bench::Plugin;
 using lumarix::bench::StartPlugin;
 
-// A body to rewrite and whether it has had its warm-up rewrites.
-struct Body {
-    std::string text;
+// Bodies rewritten in turn and whether they have had their warm-up rewrites.
+struct Bodies {
+    std::vector<std::string> texts;
     bool warm = false;
 };
 
@@ -55,22 +59,43 @@ const char* SendBody(StandInHost& host, const std::string& body) {
     return message.body;
 }
 
-void RewriteBody(benchmark::State& state, StandInHost& host, Body& body, int warmup) {
+void RewriteBodies(benchmark::State& state, StandInHost& host, Bodies& bodies, int warmup) {
     // Benchmarks run one after another with all their repetitions, so no other
     // body undoes this one's warm-up before it has been timed.
-    if (!body.warm)
-        for (int k = 0; k < warmup; ++k) SendBody(host, body.text);
-    body.warm = true;
-    const char* out = nullptr;
+    const std::vector<std::string>& texts = bodies.texts;
+    if (!bodies.warm)
+        for (std::size_t k = 0; k < warmup * texts.size(); ++k)
+            SendBody(host, texts[k % texts.size()]);
+    bodies.warm = true;
+    std::size_t next = 0;
     for (auto _ : state) {
-        out = SendBody(host, body.text);
-        benchmark::DoNotOptimize(out);
+        benchmark::DoNotOptimize(SendBody(host, texts[next]));
+        next = next + 1 == texts.size() ? 0 : next + 1;
     }
-    // Measured once, outside the timing: the length is the host's business.
-    const std::size_t outBytes = std::char_traits<char>::length(out);
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * body.text.size()));
-    state.counters["out/in"] =
-        static_cast<double>(outBytes) / static_cast<double>(body.text.size());
+    std::size_t inBytes = 0;
+    for (benchmark::IterationCount k = 0; k < state.iterations(); ++k)
+        inBytes += texts[static_cast<std::size_t>(k) % texts.size()].size();
+    state.SetBytesProcessed(static_cast<std::int64_t>(inBytes));
+    // One more rewrite of each, outside the timing, for the size of the HTML.
+    std::size_t allIn = 0;
+    std::size_t allOut = 0;
+    for (const std::string& text : texts) {
+        allIn += text.size();
+        allOut += std::char_traits<char>::length(SendBody(host, text));
+    }
+    state.counters["out/in"] = static_cast<double>(allOut) / static_cast<double>(allIn);
+}
+
+// The bodies an argument names: the file itself, or each file a list names.
+std::vector<std::string> ReadBodies(const std::string& argument) {
+    if (!argument.starts_with('@')) return {ReadBody(argument)};
+    std::ifstream list(argument.substr(1));
+    if (!list) throw std::runtime_error("cannot read " + argument.substr(1));
+    std::vector<std::string> texts;
+    for (std::string path; std::getline(list, path);)
+        if (!path.empty()) texts.push_back(ReadBody(path));
+    if (texts.empty()) throw std::runtime_error(argument.substr(1) + " names no body");
+    return texts;
 }
 
 }  // namespace
@@ -92,13 +117,16 @@ int main(int argc, char** argv) {
     try {
         static Plugin plugin = StartPlugin();
         // The bodies live until the benchmarks have run; a deque keeps them in place.
-        static std::deque<Body> bodies;
+        static std::deque<Bodies> groups;
         for (int k = first; k < argc; ++k) {
-            Body& body = bodies.emplace_back(Body{ReadBody(argv[k])});
-            const std::string name = std::filesystem::path(argv[k]).filename().string();
+            Bodies& bodies = groups.emplace_back(Bodies{ReadBodies(argv[k])});
+            const std::string name =
+                std::filesystem::path(std::string_view(argv[k]).substr(argv[k][0] == '@'))
+                    .filename()
+                    .string();
             benchmark::RegisterBenchmark(name.c_str(),
-                                         [&body, warmup](benchmark::State& state) {
-                                             RewriteBody(state, *plugin.host, body, warmup);
+                                         [&bodies, warmup](benchmark::State& state) {
+                                             RewriteBodies(state, *plugin.host, bodies, warmup);
                                          })
                 ->UseRealTime()
                 ->Unit(benchmark::kMillisecond);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "highlight/lexer.h"
 #include "highlight/style_tags.h"
@@ -154,12 +155,23 @@ class SpecialFinder {
     std::size_t nearest_;  // the least of next_
 };
 
-// The block's size once "&", "<" and ">" are entities.
-std::size_t EscapedSize(std::string_view text) noexcept {
-    std::size_t size = text.size();
-    SpecialFinder finder(text);
-    for (std::size_t at = finder.NextFrom(0); at < text.size(); at = finder.NextFrom(at + 1))
-        size += EntityFor(text[at]).size() - 1;
+// Offsets of the special bytes of a span in order, ending with the span's
+// size as a sentinel; found once per window for both sizing and writing.
+using SpecialOffsets = std::vector<std::size_t>;
+
+void CollectSpecials(std::string_view span, SpecialOffsets& offsets) {
+    offsets.clear();
+    SpecialFinder finder(span);
+    for (std::size_t at = finder.NextFrom(0); at < span.size(); at = finder.NextFrom(at + 1))
+        offsets.push_back(at);
+    offsets.push_back(span.size());
+}
+
+// The span's size once "&", "<" and ">" are entities.
+std::size_t EscapedSize(std::string_view span, const SpecialOffsets& specials) noexcept {
+    std::size_t size = span.size();
+    for (std::size_t k = 0; k + 1 < specials.size(); ++k)
+        size += EntityFor(span[specials[k]]).size() - 1;
     return size;
 }
 
@@ -216,8 +228,9 @@ char* CopyText(char* to, std::string_view text, const char* readableEnd) noexcep
 constexpr std::size_t kOutputSlack = std::max<std::size_t>(kPieceRoom, 16);
 
 // The exact size of the queued tokens' HTML; `span` is the block text they tile.
-std::size_t WindowHtmlSize(const TokenTags& tags, std::string_view span) noexcept {
-    std::size_t size = EscapedSize(span);
+std::size_t WindowHtmlSize(const TokenTags& tags, std::string_view span,
+                           const SpecialOffsets& specials) noexcept {
+    std::size_t size = EscapedSize(span, specials);
     for (std::size_t kind = 0; kind < kTokenKindCount; ++kind)
         size += tokenQueue.CountOf(static_cast<TokenKind>(kind)) *
                 (tags.open[kind].Size() + tags.close[kind].Size());
@@ -226,16 +239,20 @@ std::size_t WindowHtmlSize(const TokenTags& tags, std::string_view span) noexcep
 
 // Drains the token queue into `to`; `span` is the block text the tokens tile,
 // in a body readable up to `readableEnd`. Returns the end of what was written.
-char* WriteTokens(char* to, const TokenTags& tags, std::string_view span, const char* readableEnd) {
-    SpecialFinder finder(span);
-    std::size_t offset = 0;  // of the current token in the span
+char* WriteTokens(char* to, const TokenTags& tags,
+                  const SpecialOffsets& specials, const char* readableEnd) {
+    const std::size_t* special = specials.data();  // the first not yet passed
+    std::size_t offset = 0;                        // of the current token in the span
     tokenQueue.DrainEach([&](const Token& token) {
         const auto kind = static_cast<std::size_t>(token.kind);
         const std::size_t end = offset + token.text.size();
-        const std::size_t special = finder.NextFrom(offset);
         to = tags.open[kind].WriteTo(to);
-        to = special < end ? CopyEscaped(to, token.text, special - offset)
-                           : CopyText(to, token.text, readableEnd);
+        if (*special < end) [[unlikely]] {
+            to = CopyEscaped(to, token.text, *special - offset);
+            while (*special < end) ++special;
+        } else {
+            to = CopyText(to, token.text, readableEnd);
+        }
         to = tags.close[kind].WriteTo(to);
         offset = end;
     });
@@ -260,7 +277,7 @@ constexpr std::size_t kTokensPerWindow = 2048;
 // Lexes a block and writes its HTML a window of tokens at a time. The block
 // lies in a body that is readable up to `readableEnd`.
 void WriteBlock(TextBuffer& out, const TokenTags& tags, std::string_view inner,
-                const char* readableEnd) {
+                const char* readableEnd, SpecialOffsets& specials) {
     // The body outlives the call, and the queue is drained before it returns.
     BlockLexer lexer(inner, BlockLexer::BorrowText{});
     const std::string_view block = tokenQueue.BlockText();
@@ -269,9 +286,10 @@ void WriteBlock(TextBuffer& out, const TokenTags& tags, std::string_view inner,
     for (bool more = true; more;) {
         more = lexer.LexMore(kTokensPerWindow);
         const std::string_view span = block.substr(spanStart, lexer.LexedEnd() - spanStart);
-        const std::size_t size = WindowHtmlSize(tags, span);
+        CollectSpecials(span, specials);
+        const std::size_t size = WindowHtmlSize(tags, span, specials);
         char* const start = out.Extend(size, kOutputSlack);
-        [[maybe_unused]] const char* const end = WriteTokens(start, tags, span, readableEnd);
+        [[maybe_unused]] const char* const end = WriteTokens(start, tags, specials, readableEnd);
         assert(end == start + size);
         spanStart = lexer.LexedEnd();
     }
@@ -282,31 +300,36 @@ void WriteBlock(TextBuffer& out, const TokenTags& tags, std::string_view inner,
 
 const char* FormatBody(const char* body) {
     const std::string_view text(body);
-    if (text.find(kOpenMarker) == std::string_view::npos ||
-        text.find(kCloseMarker) == std::string_view::npos)
+    std::size_t open = text.find(kOpenMarker);
+    if (open == std::string_view::npos) return body;
+    std::size_t close = text.find(kCloseMarker, open + kOpenMarker.size());
+    // A closing marker cannot overlap the first opening one, so with none
+    // after it the only place left to look is before it.
+    if (close == std::string_view::npos &&
+        text.substr(0, open).find(kCloseMarker) == std::string_view::npos)
         return body;
 
     const TokenTags tags = ComposeTokenTags(styleTags);
     TextBuffer out = resultRing.TakeBuffer();
     try {
+        SpecialOffsets specials;
         out.Reserve(text.size());
         // Each block is searched for after the previous one in the original
         // body, so the HTML written is never read again and every pass ends.
         std::size_t pos = 0;
-        for (;;) {
-            const std::size_t open = text.find(kOpenMarker, pos);
-            if (open == std::string_view::npos) break;
-            const std::size_t innerStart = open + kOpenMarker.size();
-            const std::size_t close = text.find(kCloseMarker, innerStart);
-            if (close == std::string_view::npos) break;
+        while (close != std::string_view::npos) {
             out.Append(text.substr(pos, open - pos));
             // Room for this block and the rest of the body as they stand, so
             // that the output grows about once, not once per block.
+            const std::size_t innerStart = open + kOpenMarker.size();
             const std::string_view inner = text.substr(innerStart, close - innerStart);
             out.Reserve(out.Size() + GuessBlockHtmlSize(tags, inner.size()) +
                         (text.size() - close));
-            WriteBlock(out, tags, inner, text.data() + text.size());
+            WriteBlock(out, tags, inner, text.data() + text.size(), specials);
             pos = close + kCloseMarker.size();
+            open = text.find(kOpenMarker, pos);
+            if (open == std::string_view::npos) break;
+            close = text.find(kCloseMarker, open + kOpenMarker.size());
         }
         out.Append(text.substr(pos));
     } catch (...) {

@@ -41,9 +41,14 @@ std::intptr_t ForwardRewrittenCopy(ChatMessage* message) {
 }  // namespace
 
 std::intptr_t InterceptMessage(ChatMessage* message) {
-    if (message->body == nullptr || !HoldsBothMarkers(message->body)) return 1;
-    if ((message->flags & kFlagRewriteIntoCopy) != 0) return ForwardRewrittenCopy(message);
-    message->body = FormatBody(message->body);
+    if (message->body == nullptr) return 1;
+    if ((message->flags & kFlagRewriteIntoCopy) != 0)
+        return HoldsBothMarkers(message->body) ? ForwardRewrittenCopy(message) : 1;
+    // FormatBody hands back the body itself exactly when a marker is missing,
+    // which spares a search of the whole body before it.
+    const char* rewritten = FormatBody(message->body);
+    if (rewritten == message->body) return 1;
+    message->body = rewritten;
     message->flags |= kFlagBodyReplaced;
     return 2;
 }
