@@ -22,7 +22,7 @@ void* NodePool::Take(std::size_t bytes) {
 
 void NodePool::Give(void* node, std::size_t bytes) noexcept {
     if (bytes != nodeBytes_) {  // not a block this pool handed out last
-        ::operator delete(node, bytes);
+        ::operator delete(node);
         --handedOut_;
         return;
     }
@@ -30,7 +30,7 @@ void NodePool::Give(void* node, std::size_t bytes) noexcept {
 }
 
 void NodePool::Release() noexcept {
-    for (void* node : free_) ::operator delete(node, nodeBytes_);
+    for (void* node : free_) ::operator delete(node);
     handedOut_ -= free_.size();
     free_.clear();
 }

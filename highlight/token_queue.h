@@ -70,7 +70,7 @@ class TokenNodeAllocator {
     }
     void deallocate(T* p, std::size_t n) noexcept {
         if constexpr (kPooled) return pool_->Give(p, n * sizeof(T));
-        ::operator delete(p, n * sizeof(T));
+        ::operator delete(p);
     }
 
     template <class U>
