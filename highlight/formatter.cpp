@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cassert>
-#include <cstdint>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -118,52 +117,20 @@ std::string_view EntityFor(char c) noexcept {
 
 constexpr std::array<char, 3> kHtmlSpecials = {'&', '<', '>'};
 
-// Finds the bytes "&", "<" and ">" of a block in order. They are rare in
-// source, so each is looked for with memchr and the positions are kept until
-// passed; a scan over the whole block costs a few vector passes.
-class SpecialFinder {
-  public:
-    explicit SpecialFinder(std::string_view text) noexcept : text_(text), nearest_(text.size()) {
-        for (std::size_t k = 0; k < kHtmlSpecials.size(); ++k) {
-            next_[k] = Find(k, 0);
-            nearest_ = std::min(nearest_, next_[k]);
-        }
-    }
-
-    // The position of the first special byte at or after `from`; the text's
-    // size when there is none. `from` must not decrease between calls.
-    std::size_t NextFrom(std::size_t from) noexcept {
-        if (nearest_ >= from) return nearest_;  // no position found so far is passed
-        nearest_ = text_.size();
-        for (std::size_t k = 0; k < kHtmlSpecials.size(); ++k) {
-            if (next_[k] < from) next_[k] = Find(k, from);
-            nearest_ = std::min(nearest_, next_[k]);
-        }
-        return nearest_;
-    }
-
-  private:
-    std::size_t Find(std::size_t k, std::size_t from) const noexcept {
-        if (from >= text_.size()) return text_.size();
-        const void* at = std::memchr(text_.data() + from, kHtmlSpecials[k], text_.size() - from);
-        return at ? static_cast<std::size_t>(static_cast<const char*>(at) - text_.data())
-                  : text_.size();
-    }
-
-    std::string_view text_;
-    std::array<std::size_t, 3> next_{};
-    std::size_t nearest_;  // the least of next_
-};
-
 // Offsets of the special bytes of a span in order, ending with the span's
 // size as a sentinel; found once per window for both sizing and writing.
 using SpecialOffsets = std::vector<std::size_t>;
 
 void CollectSpecials(std::string_view span, SpecialOffsets& offsets) {
     offsets.clear();
-    SpecialFinder finder(span);
-    for (std::size_t at = finder.NextFrom(0); at < span.size(); at = finder.NextFrom(at + 1))
-        offsets.push_back(at);
+    // They are rare in source: a memchr pass per byte value finds them at
+    // vector speed, and sorting the few found puts them in order.
+    for (const char special : kHtmlSpecials) {
+        for (std::size_t at = span.find(special); at != std::string_view::npos;
+             at = span.find(special, at + 1))
+            offsets.push_back(at);
+    }
+    std::sort(offsets.begin(), offsets.end());
     offsets.push_back(span.size());
 }
 
@@ -175,40 +142,19 @@ std::size_t EscapedSize(std::string_view span, const SpecialOffsets& specials) n
     return size;
 }
 
-// Most pieces are a few bytes long (tokens, tags): copy those inline with two
-// overlapping fixed-size moves instead of a call.
-char* Copy(char* to, std::string_view text) noexcept {
-    const char* from = text.data();
-    const std::size_t n = text.size();
-    if (n >= 8 && n <= 16) {
-        std::uint64_t head, tail;
-        std::memcpy(&head, from, 8);
-        std::memcpy(&tail, from + n - 8, 8);
-        std::memcpy(to, &head, 8);
-        std::memcpy(to + n - 8, &tail, 8);
-    } else if (n >= 4 && n < 8) {
-        std::uint32_t head, tail;
-        std::memcpy(&head, from, 4);
-        std::memcpy(&tail, from + n - 4, 4);
-        std::memcpy(to, &head, 4);
-        std::memcpy(to + n - 4, &tail, 4);
-    } else if (n < 4) {
-        for (std::size_t k = 0; k < n; ++k) to[k] = from[k];
-    } else {
-        std::memcpy(to, from, n);
-    }
-    return to + n;
-}
-
 // Code is shown as code: "&", "<" and ">" become entities, nothing else
 // changes. `firstSpecial` is the offset in `text` of its first special byte.
 char* CopyEscaped(char* to, std::string_view text, std::size_t firstSpecial) noexcept {
-    to = Copy(to, text.substr(0, firstSpecial));
+    std::memcpy(to, text.data(), firstSpecial);
+    to += firstSpecial;
     for (char c : text.substr(firstSpecial)) {
-        if (HasClass(c, kHtmlSpecial))
-            to = Copy(to, EntityFor(c));
-        else
+        if (HasClass(c, kHtmlSpecial)) {
+            const std::string_view entity = EntityFor(c);
+            std::memcpy(to, entity.data(), entity.size());
+            to += entity.size();
+        } else {
             *to++ = c;
+        }
     }
     return to;
 }
@@ -239,8 +185,8 @@ std::size_t WindowHtmlSize(const TokenTags& tags, std::string_view span,
 
 // Drains the token queue into `to`; `span` is the block text the tokens tile,
 // in a body readable up to `readableEnd`. Returns the end of what was written.
-char* WriteTokens(char* to, const TokenTags& tags,
-                  const SpecialOffsets& specials, const char* readableEnd) {
+char* WriteTokens(char* to, const TokenTags& tags, const SpecialOffsets& specials,
+                  const char* readableEnd) {
     const std::size_t* special = specials.data();  // the first not yet passed
     std::size_t offset = 0;                        // of the current token in the span
     tokenQueue.DrainEach([&](const Token& token) {
