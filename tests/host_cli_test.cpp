@@ -53,9 +53,53 @@ TEST(HostCli, SettingsFromTheCommandLineAndAFile) {
               "<font color=\"a=b\">1</font></font>");
 }
 
+// Settings files as editors save them: every form gives the same setting.
+TEST(HostCli, SettingsFileFormsAllRead) {
+    const std::string forms[] = {
+        "LX/Colors/Numbers=#00AA00\n",
+        "\xEF\xBB\xBFLX/Colors/Numbers=#00AA00\r\n",
+        "# numbers\r\n\r\n  LX/Colors/Numbers=#00AA00  \r\n",
+        "\tLX/Colors/Numbers = #00AA00",
+        "\n   \n  # LX/Colors/Numbers=#FFFFFF\nLX/Colors/Numbers\t=\t#00AA00\n",
+    };
+    for (const std::string& form : forms) {
+        const ProcessResult r = RunHost(
+            {"--settings", WriteTemp("lumarix-settings-form.txt", form)}, "[delphi]x:=1;[/delphi]");
+        EXPECT_EQ(r.exitStatus, 0) << form << r.err;
+        EXPECT_NE(r.out.find("<font color=\"#00AA00\">1</font>"), std::string::npos) << form;
+    }
+}
+
+TEST(HostCli, HelpListsEveryOption) {
+    for (const char* ask : {"--help", "-h"}) {
+        const ProcessResult r = RunHost({"--page", ask}, "");
+        EXPECT_EQ(r.exitStatus, 0) << ask;
+        EXPECT_EQ(r.err, "") << ask;
+        for (const char* option :
+             {"--set KEY=VALUE", "--settings FILE", "--copy", "--message FILE", "--encoding NAME",
+              "--preview FILE.html", "--page", "--toggle NAME", "--info", "--trace",
+              "--module PATH", "-h, --help"})
+            EXPECT_NE(r.out.find(std::string("\n  ") + option + " "), std::string::npos) << option;
+    }
+}
+
+// UTF-8 typed on Linux reaches the plug-in as the messenger's code page 1250.
+TEST(HostCli, Utf8TextIsConvertedToTheHostCodePage) {
+    const std::string utf8 = "Za\xC5\xBC\xC3\xB3\xC5\x82\xC4\x87 [delphi]s := '\xC5\x9A';[/delphi]";
+    const std::string cp1250 = "Za\xBF\xF3\xB3\xE6 [delphi]s := '\x8C';[/delphi]";
+    const ProcessResult r = RunHost({"--encoding", "utf-8"}, utf8);
+    EXPECT_EQ(r.exitStatus, 0) << r.err;
+    EXPECT_EQ(r.out, RunHost({}, cp1250).out);
+    EXPECT_EQ(RunHost({"--encoding", "cp1250"}, utf8).out, RunHost({}, utf8).out);
+}
+
 TEST(HostCli, BadUsageFailsWithOneLineAndNoOutput) {
     const std::string badFile =
         WriteTemp("lumarix-settings-bad.txt", "# ok\nLX/Colors/Numbers=red\nno equals sign\n");
+    const std::string caseFile =
+        WriteTemp("lumarix-settings-case.txt",
+                  "\xEF\xBB\xBF\r\nLX/Colors/Numbers=red\r\nlx/colors/strings=red\r\n");
+    const std::string dir = std::filesystem::temp_directory_path().string();
     struct Case {
         std::vector<std::string> args;
         std::string body;
@@ -70,6 +114,24 @@ TEST(HostCli, BadUsageFailsWithOneLineAndNoOutput) {
         {{"--settings", "/nonexistent/settings"}, kExample, "/nonexistent/settings"},
         {{"--module", "/nonexistent/lumarix.so"}, kExample, "/nonexistent/lumarix.so"},
         {{}, std::string("a [delphi]x\0y[/delphi]", 22), "NUL"},
+        {{"--set", "LX/Colors/Number=red"}, kExample, "did you mean 'LX/Colors/Numbers'?"},
+        {{"--settings", caseFile},
+         kExample,
+         ":3: unknown settings key 'lx/colors/strings'; did you mean 'LX/Colors/Strings'?"},
+        {{"--settings", dir}, kExample, "--settings needs FILE; " + dir + " is a directory"},
+        {{"--message", dir}, kExample, "--message needs FILE; " + dir + " is a directory"},
+        {{"--preview", dir}, kExample, "--preview needs FILE.html; " + dir + " is a directory"},
+        {{"--preview", ""}, kExample, "--preview needs FILE.html"},
+        {{"--toggle", "42"}, "", "no item on the settings page has number '42'"},
+        {{"--toggle", "0x1100002A"}, "", "no item on the settings page has number"},
+        {{"--page", "--preview", "x.html"}, "", "--page cannot be combined with --preview"},
+        {{"--info", "--set", "Bogus=1"}, "", "--info cannot be combined with --set"},
+        {{"--info", "--settings", badFile}, "", "--info cannot be combined with --settings"},
+        {{"--toggle", "Cyfry", "--message", "f"}, "", "--toggle cannot be combined with --message"},
+        {{"--copy", "--page"}, "", "--copy cannot be combined with --page"},
+        {{"--encoding", "latin2"}, kExample, "--encoding takes utf-8 or cp1250, not 'latin2'"},
+        {{"--encoding", "utf-8"}, "caf\xE9 [delphi]x[/delphi]", "not UTF-8"},
+        {{"--encoding", "utf-8"}, "\xE2\x82\xAC\xE2\x98\x83", "code page 1250"},
     };
     for (const Case& c : cases) {
         const ProcessResult r = RunHost(c.args, c.body);

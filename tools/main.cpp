@@ -3,8 +3,11 @@
 // through the plug-in to standard output.
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <array>
+#include <cctype>
 #include <cstdio>
-#include <fstream>
+#include <filesystem>
 #include <iostream>
 #include <iterator>
 #include <optional>
@@ -29,12 +32,14 @@ namespace {
 
 constexpr int kUsageError = 2;
 
-constexpr const char* kUsage =
-    "usage: lumarix-host [--set KEY=VALUE]... [--settings FILE] [--copy] [--trace] [--info] "
-    "[--module PATH] [--page] [--toggle NAME]... [--preview FILE.html] [--message FILE]...";
+struct Setting {
+    std::string key;
+    std::string value;
+    std::string origin;  // "FILE:LINE: " for a line of a settings file, else empty
+};
 
 struct Options {
-    std::vector<std::pair<std::string, std::string>> settings;  // in the order given
+    std::vector<Setting> settings;  // in the order given
     bool copy = false;
     bool trace = false;
     bool info = false;
@@ -43,67 +48,169 @@ struct Options {
     std::string modulePath;
     std::string previewPath;                // chat-window page to write, when given
     std::vector<std::string> messagePaths;  // one message body per file, in the order given
+    std::string encoding;                   // of the chat text: "utf-8", "cp1250" or unset
 };
 
 struct UsageError {
     std::string message;
 };
 
-std::pair<std::string, std::string> SplitSetting(const std::string& text) {
-    const std::size_t eq = text.find('=');
-    if (eq == std::string::npos || eq == 0)
-        throw UsageError{"expected KEY=VALUE, got '" + text + "'"};
-    return {text.substr(0, eq), text.substr(eq + 1)};
+// The kinds of run an option belongs to; options of kinds that exclude each
+// other would be silently ignored, so they are refused.
+enum Group : unsigned { kInfoRun = 1, kPageRun = 2, kMessageRun = 4, kSettingsGiven = 8 };
+
+struct OptionSpec {
+    std::string_view name;
+    std::string_view value;  // what its value is called; empty: it takes none
+    std::string_view help;
+    unsigned group;
+    unsigned excludes;
+    void (*apply)(Options&, std::string&&);
+};
+
+std::string_view TrimSpaces(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
+// "KEY=VALUE", spaces around the key ignored; the value is taken as it is.
+Setting SplitSetting(std::string_view text, std::string origin) {
+    const std::size_t eq = text.find('=');
+    const std::string_view key = TrimSpaces(text.substr(0, eq));
+    if (eq == std::string_view::npos || key.empty())
+        throw UsageError{origin + "expected KEY=VALUE, got '" + std::string(text) + "'"};
+    return {std::string(key), std::string(text.substr(eq + 1)), std::move(origin)};
+}
+
+// One KEY=VALUE a line; blank lines and # comment lines are skipped. A UTF-8
+// byte-order mark and CRLF line ends, as Windows editors save, are allowed.
 void ReadSettingsFile(const std::string& path, Options& options) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw UsageError{"cannot read settings file " + path};
-    std::string line;
-    for (int number = 1; std::getline(in, line); ++number) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        const std::size_t first = line.find_first_not_of(" \t");
-        if (first == std::string::npos || line[first] == '#') continue;
-        const std::size_t eq = line.find('=');
-        if (eq == std::string::npos || eq == 0)
-            throw UsageError{path + ":" + std::to_string(number) + ": expected KEY=VALUE"};
-        options.settings.emplace_back(line.substr(0, eq), line.substr(eq + 1));
+    std::string text;
+    if (!ReadMessageFile(path, text)) throw UsageError{"cannot read settings file " + path};
+    std::string_view rest = text;
+    if (rest.starts_with("\xEF\xBB\xBF")) rest.remove_prefix(3);
+    for (int number = 1; !rest.empty(); ++number) {
+        const std::size_t end = std::min(rest.find('\n'), rest.size());
+        std::string_view line = rest.substr(0, end);
+        rest.remove_prefix(std::min(end + 1, rest.size()));
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        line = TrimSpaces(line);
+        if (line.empty() || line.front() == '#') continue;
+        Setting& setting = options.settings.emplace_back(
+            SplitSetting(line, path + ":" + std::to_string(number) + ": "));
+        setting.value = TrimSpaces(setting.value);  // spaces around "=" are layout
     }
+}
+
+void SetEncoding(Options& options, std::string&& name) {
+    if (name != "utf-8" && name != "cp1250")
+        throw UsageError{"--encoding takes utf-8 or cp1250, not '" + name + "'"};
+    options.encoding = std::move(name);
+}
+
+constexpr OptionSpec kOptionSpecs[] = {
+    {"--set", "KEY=VALUE", "give a setting a new value (repeatable)", kSettingsGiven, kInfoRun,
+     [](Options& o, std::string&& v) { o.settings.push_back(SplitSetting(v, "")); }},
+    {"--settings", "FILE", "read settings from FILE: KEY=VALUE lines, # comments", kSettingsGiven,
+     kInfoRun, [](Options& o, std::string&& v) { ReadSettingsFile(v, o); }},
+    {"--copy", "", "ask for a rewritten copy (flag 0x2) and print the copy", kMessageRun,
+     kInfoRun | kPageRun, [](Options& o, std::string&&) { o.copy = true; }},
+    {"--message", "FILE", "send the body held in FILE (repeatable: a conversation)", kMessageRun,
+     kInfoRun | kPageRun, [](Options& o, std::string&& v) { o.messagePaths.push_back(v); }},
+    {"--encoding", "NAME", "chat text in utf-8 (converted to code page 1250) or cp1250 (as is)",
+     kMessageRun, kInfoRun | kPageRun, SetEncoding},
+    {"--preview", "FILE.html", "also write the messages as a chat window page (UTF-8 detected)",
+     kMessageRun, kInfoRun | kPageRun,
+     [](Options& o, std::string&& v) { o.previewPath = std::move(v); }},
+    {"--page", "", "print the plug-in's settings page instead of sending a message", kPageRun,
+     kInfoRun | kMessageRun, [](Options& o, std::string&&) { o.page = true; }},
+    {"--toggle", "NAME", "operate a page item by caption or number (repeatable)", kPageRun,
+     kInfoRun | kMessageRun, [](Options& o, std::string&& v) { o.toggles.push_back(v); }},
+    {"--info", "", "print the module's identity answers, version and icon", kInfoRun,
+     kPageRun | kMessageRun | kSettingsGiven, [](Options& o, std::string&&) { o.info = true; }},
+    {"--trace", "", "print every call between host and plug-in on standard error", 0, 0,
+     [](Options& o, std::string&&) { o.trace = true; }},
+    {"--module", "PATH", "load this build of the module instead of the one beside the host", 0, 0,
+     [](Options& o, std::string&& v) { o.modulePath = std::move(v); }},
+};
+
+std::string BuildUsage() {
+    std::string out =
+        "usage: lumarix-host [OPTION]...\n"
+        "Passes the chat message on standard input through the plug-in and prints the result.\n";
+    for (const OptionSpec& spec : kOptionSpecs) {
+        std::string head = "  " + std::string(spec.name);
+        if (!spec.value.empty()) head += " " + std::string(spec.value);
+        head.resize(std::max<std::size_t>(head.size() + 1, 24), ' ');
+        out += head + std::string(spec.help) + "\n";
+    }
+    return out + "  -h, --help            print this text\n";
 }
 
 Options ParseOptions(int argc, char** argv) {
     Options options;
-    auto valueOf = [&](int& k) -> std::string {
-        if (k + 1 >= argc) throw UsageError{std::string(argv[k]) + " needs a value"};
-        return argv[++k];
-    };
+    std::array<std::string_view, 4> firstOfGroup{};  // the first option seen of each group
     for (int k = 1; k < argc; ++k) {
-        const std::string arg = argv[k];
-        if (arg == "--set")
-            options.settings.push_back(SplitSetting(valueOf(k)));
-        else if (arg == "--settings")
-            ReadSettingsFile(valueOf(k), options);
-        else if (arg == "--copy")
-            options.copy = true;
-        else if (arg == "--trace")
-            options.trace = true;
-        else if (arg == "--info")
-            options.info = true;
-        else if (arg == "--page")
-            options.page = true;
-        else if (arg == "--toggle")
-            options.toggles.push_back(valueOf(k));
-        else if (arg == "--module")
-            options.modulePath = valueOf(k);
-        else if (arg == "--preview")
-            options.previewPath = valueOf(k);
-        else if (arg == "--message")
-            options.messagePaths.push_back(valueOf(k));
-        else
-            throw UsageError{"unknown argument '" + arg + "'; " + kUsage};
+        const std::string_view arg = argv[k];
+        const auto spec = std::find_if(std::begin(kOptionSpecs), std::end(kOptionSpecs),
+                                       [&](const OptionSpec& s) { return s.name == arg; });
+        if (spec == std::end(kOptionSpecs))
+            throw UsageError{"unknown argument '" + std::string(arg) +
+                             "'; lumarix-host --help lists the options"};
+        for (std::size_t g = 0; g < firstOfGroup.size(); ++g) {
+            if ((spec->excludes >> g & 1) && !firstOfGroup[g].empty())
+                throw UsageError{std::string(firstOfGroup[g]) + " cannot be combined with " +
+                                 std::string(arg)};
+            if ((spec->group >> g & 1) && firstOfGroup[g].empty()) firstOfGroup[g] = spec->name;
+        }
+        std::string value;
+        if (!spec->value.empty()) {
+            if (k + 1 >= argc || argv[k + 1][0] == '\0')
+                throw UsageError{std::string(arg) + " needs " + std::string(spec->value)};
+            value = argv[++k];
+            if (spec->value != "KEY=VALUE" && spec->value != "NAME" &&
+                std::filesystem::is_directory(value))
+                throw UsageError{std::string(arg) + " needs " + std::string(spec->value) + "; " +
+                                 value + " is a directory"};
+        }
+        spec->apply(options, std::move(value));
     }
     if (options.modulePath.empty()) options.modulePath = DefaultModulePath(argv[0]);
     return options;
+}
+
+bool AsksForHelp(int argc, char** argv) {
+    return std::any_of(argv + 1, argv + argc,
+                       [](std::string_view arg) { return arg == "-h" || arg == "--help"; });
+}
+
+// Edits between two keys, letters compared without case.
+std::size_t CountEdits(std::string_view a, std::string_view b) {
+    const auto fold = [](char c) { return std::tolower(static_cast<unsigned char>(c)); };
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j < row.size(); ++j) row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0]++;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t replace = diagonal + (fold(a[i - 1]) != fold(b[j - 1]));
+            diagonal = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, replace});
+        }
+    }
+    return row.back();
+}
+
+void ApplySetting(StandInHost& host, const Setting& setting) {
+    if (host.SetValue(setting.key, setting.value)) return;
+    std::string message = setting.origin + "unknown settings key '" + setting.key + "'";
+    const StoredColumn* nearest = nullptr;
+    std::size_t fewest = setting.key.size() / 3 + 1;  // more edits than that: no likeness
+    for (const StoredColumn& column : host.Columns())
+        if (const std::size_t edits = CountEdits(setting.key, column.key); edits < fewest)
+            fewest = edits, nearest = &column;
+    if (nearest) message += "; did you mean '" + nearest->key + "'?";
+    throw UsageError{message};
 }
 
 std::string ReadAllStdin() {
@@ -129,9 +236,21 @@ std::vector<std::string> ReadMessages(const Options& options) {
     for (const std::string& path : options.messagePaths)
         if (!ReadMessageFile(path, bodies.emplace_back()))
             throw UsageError{"cannot read message file " + path};
-    if (!options.messagePaths.empty()) return bodies;
-    if (options.previewPath.empty()) return {ReadAllStdin()};
-    return SplitMessages(ReadAllStdin());
+    if (options.messagePaths.empty())
+        bodies = options.previewPath.empty() ? std::vector{ReadAllStdin()}
+                                             : SplitMessages(ReadAllStdin());
+    return bodies;
+}
+
+// The messenger's chat text is in code page 1250; text typed on Linux is UTF-8.
+// With --preview, text that reads as UTF-8 is taken as such.
+void ConvertToHostCodePage(const Options& options, std::string& body) {
+    if (options.encoding == "cp1250" || (options.encoding.empty() && options.previewPath.empty()))
+        return;
+    if (auto converted = Utf8ToCp1250(body))
+        body = std::move(*converted);
+    else if (options.encoding == "utf-8")
+        throw UsageError{"the message is not UTF-8 text that code page 1250 can hold"};
 }
 
 void WriteStdout(std::string_view bytes) {
@@ -161,6 +280,10 @@ void PrintInfo(StandInHost& host, const std::string& path) {
 }
 
 int Run(int argc, char** argv) {
+    if (AsksForHelp(argc, argv)) {
+        WriteStdout(BuildUsage());
+        return 0;
+    }
     const Options options = ParseOptions(argc, argv);
     std::string error;
     const auto module = LoadedModule::Load(options.modulePath, error);
@@ -177,8 +300,7 @@ int Run(int argc, char** argv) {
     }
 
     host.Start();
-    for (const auto& [key, value] : options.settings)
-        if (!host.SetValue(key, value)) throw UsageError{"unknown settings key '" + key + "'"};
+    for (const Setting& setting : options.settings) ApplySetting(host, setting);
     if (!options.settings.empty()) host.Call(22100);  // the settings changed
 
     if (options.page || !options.toggles.empty()) {
@@ -194,7 +316,8 @@ int Run(int argc, char** argv) {
         return 0;
     }
 
-    const std::vector<std::string> bodies = ReadMessages(options);
+    std::vector<std::string> bodies = ReadMessages(options);
+    for (std::string& body : bodies) ConvertToHostCodePage(options, body);
     for (const std::string& body : bodies)
         if (body.find('\0') != std::string::npos)
             throw UsageError{"the message body holds a NUL byte; a chat message cannot carry one"};

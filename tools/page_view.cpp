@@ -307,12 +307,15 @@ std::optional<std::uint32_t> FindItemNumber(const StandInHost& host, std::string
                                             std::string& error) {
     if (!target.empty() && target.front() >= '0' && target.front() <= '9') {
         const auto number = ParseNumber(target);
-        if (!number)
+        if (!number) {
             error = Quoted(target) + " is not a 32-bit item number";
-        else if (*number >> 24)
-            return *number;
-        else
-            return kItemTag + *number;
+            return std::nullopt;
+        }
+        // A number outside the plug-in's range is sent as it is, to see how the
+        // plug-in takes a notice that is not its own; one inside must name an item.
+        const std::uint32_t id = (*number >> 24) ? *number : kItemTag + *number;
+        if ((id >> 24) != (kItemTag >> 24) || FindOwnItem(host, id)) return id;
+        error = "no item on the settings page has number " + Quoted(target);
         return std::nullopt;
     }
     std::optional<std::uint32_t> found;

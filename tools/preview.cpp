@@ -5,6 +5,9 @@
 #include <ctime>
 #include <fstream>
 #include <iterator>
+#include <utility>
+
+#include "tools/page_view.h"
 
 namespace lumarix::tools {
 namespace {
@@ -14,16 +17,29 @@ constexpr std::array<std::string_view, 2> kSenders = {"Anna", "Bartek"};
 constexpr std::string_view kColorPrefix = "LX/Colors/";
 constexpr std::string_view kStylePrefix = "LX/Style/";
 constexpr std::array<std::string_view, 3> kSwitches = {"Bold", "Italic", "Underline"};
-// Each switch's column head is set in the style it switches.
-constexpr std::array<std::string_view, 3> kSwitchHeads = {"<b>B</b>", "<i>I</i>", "<u>U</u>"};
+// Each switch's column head is set in the style it switches and named as on
+// the plug-in's page.
+constexpr std::array<std::string_view, 3> kSwitchHeads = {
+    "<th title=\"Pogrubiony\"><b>B</b></th>", "<th title=\"Pochylony\"><i>I</i></th>",
+    "<th title=\"Podkre&#347;lony\"><u>U</u></th>"};
 
-// The page's own text is ASCII (other characters as references), so it reads
-// the same in the windows-1250 the messages need.
+// The categories as the plug-in's page names them.
+constexpr std::array<std::pair<std::string_view, std::string_view>, 5> kCategoryNames = {{
+    {"Comments", "Komentarze"},
+    {"Key_words", "S&#322;owa kluczowe"},
+    {"Strings", "Stringi"},
+    {"Numbers", "Cyfry"},
+    {"Operators", "Operatory"},
+}};
+
+// The page speaks Polish like the plug-in. Its own text is ASCII (other
+// characters as references), so it reads the same in the windows-1250 the
+// messages need.
 constexpr std::string_view kPageHead = R"(<!DOCTYPE html>
-<html lang="en">
+<html lang="pl">
 <head>
 <meta charset="windows-1250">
-<title>Lumarix chat preview</title>
+<title>Lumarix &ndash; podgl&#261;d rozmowy</title>
 <style>
 body { margin: 0; padding: 20px; background: #e6e9ef; color: #1d232b;
        font: 14px/1.45 Tahoma, Verdana, "DejaVu Sans", sans-serif; }
@@ -113,7 +129,9 @@ SettingsView GroupColumns(const std::vector<StoredColumn>& columns) {
 }
 
 std::string DisplayName(std::string_view category) {
-    std::string name(category);
+    for (const auto& [key, caption] : kCategoryNames)
+        if (key == category) return std::string(caption);
+    std::string name = EscapeHtml(category);
     std::replace(name.begin(), name.end(), '_', ' ');
     return name;
 }
@@ -123,7 +141,7 @@ std::string DescribeCell(const StoredColumn& column, std::string_view cellClass)
     const bool changed = column.value != column.defaultValue;
     std::string out = "<td class=\"" + std::string(cellClass) + (changed ? " changed" : "") +
                       "\" title=\"" + EscapeHtml(column.key) + " = " + EscapeHtml(column.value);
-    if (changed) out += " (default " + EscapeHtml(column.defaultValue) + ")";
+    if (changed) out += " (domy&#347;lnie " + EscapeHtml(column.defaultValue) + ")";
     return out + "\">";
 }
 
@@ -131,7 +149,7 @@ std::string BuildColorCell(const StoredColumn* column) {
     if (!column) return "<td class=\"color off\">&ndash;</td>";
     std::string out = DescribeCell(*column, "color");
     if (column->value.empty())
-        out += "<span class=\"swatch empty\"></span><code>(empty)</code>";
+        out += "<span class=\"swatch empty\"></span><code>(puste)</code>";
     else
         out += "<font color=\"" + EscapeHtml(column->value) +
                "\"><span class=\"swatch\"></span></font><code>" + EscapeHtml(column->value) +
@@ -148,24 +166,45 @@ std::string BuildSwitchCell(const StoredColumn* column) {
 
 std::string BuildCategoryRow(const CategoryRow& row) {
     std::string out = "<tr data-category=\"" + EscapeHtml(row.name) + "\"><td>" +
-                      EscapeHtml(DisplayName(row.name)) + "</td>" + BuildColorCell(row.color);
+                      DisplayName(row.name) + "</td>" + BuildColorCell(row.color);
     for (const StoredColumn* column : row.switches) out += BuildSwitchCell(column);
     return out + "</tr>\n";
 }
 
 std::string BuildSettingsPane(const std::vector<StoredColumn>& columns) {
     const SettingsView view = GroupColumns(columns);
-    std::string out = "<aside class=\"settings\">\n<header>Settings in use</header>\n";
-    if (columns.empty()) return out + "<p>The plug-in registered no settings.</p>\n</aside>\n";
-    out += "<table>\n<tr><th>Category</th><th>Color</th>";
-    for (std::string_view head : kSwitchHeads) out += "<th>" + std::string(head) + "</th>";
+    std::string out = "<aside class=\"settings\">\n<header>Ustawienia wtyczki</header>\n";
+    if (columns.empty())
+        return out + "<p>Wtyczka nie zarejestrowa&#322;a ustawie&#324;.</p>\n</aside>\n";
+    out += "<table>\n<tr><th>Kategoria</th><th>Kolor</th>";
+    for (std::string_view head : kSwitchHeads) out += head;
     out += "</tr>\n";
     for (const CategoryRow& row : view.categories) out += BuildCategoryRow(row);
     for (const StoredColumn* column : view.others)
         out += "<tr class=\"other\"><td colspan=\"2\"><code>" + EscapeHtml(column->key) +
                "</code></td>" + DescribeCell(*column, "value") + EscapeHtml(column->value) +
                "</td><td></td><td></td></tr>\n";
-    return out + "</table>\n<p>Shaded: changed from the default.</p>\n</aside>\n";
+    return out +
+           "</table>\n<p>Pod&#347;wietlone: zmienione wzgl&#281;dem domy&#347;lnych.</p>\n"
+           "</aside>\n";
+}
+
+// The chat window breaks a line once for CR LF, but the plug-in may end one
+// token with the CR and start the next with the LF, and a browser breaks at
+// each. So a CR whose next text, past any tags, is a LF is left out.
+std::string JoinCrLf(std::string_view body) {
+    std::string out;
+    out.reserve(body.size());
+    for (std::size_t k = 0; k < body.size(); ++k) {
+        if (body[k] == '\r') {
+            std::size_t next = k + 1;
+            while (next < body.size() && body[next] == '<')
+                next = std::min(body.find('>', next), body.size() - 1) + 1;
+            if (next < body.size() && body[next] == '\n') continue;
+        }
+        out += body[k];
+    }
+    return out;
 }
 
 std::string BuildMessage(std::size_t index, std::string_view body, std::string_view time) {
@@ -174,13 +213,13 @@ std::string BuildMessage(std::size_t index, std::string_view body, std::string_v
     out += "<div class=\"sender\"><span class=\"name\">" + std::string(SenderOf(index)) +
            "</span> <time>" + EscapeHtml(time) + "</time></div>\n";
     out += "<div class=\"bubble\">";
-    out += body;  // the plug-in's HTML, as the chat window receives it
+    out += JoinCrLf(body);  // the plug-in's HTML, as the chat window shows it
     return out + "</div>\n</div>\n";
 }
 
 std::string BuildChatPane(const std::vector<std::string>& bodies, std::string_view time) {
     // The window is the second person's; its title names the first.
-    std::string out = "<section class=\"chat\">\n<header>Chat with ";
+    std::string out = "<section class=\"chat\">\n<header>Rozmowa: ";
     out += std::string(SenderOf(0)) + "</header>\n";
     out += "<div class=\"messages\">\n";
     for (std::size_t k = 0; k < bodies.size(); ++k) out += BuildMessage(k, bodies[k], time);
@@ -188,6 +227,34 @@ std::string BuildChatPane(const std::vector<std::string>& bodies, std::string_vi
 }
 
 }  // namespace
+
+std::optional<std::string> Utf8ToCp1250(std::string_view text) {
+    // The UTF-8 spelling of each byte from 0x80 on; none for bytes the code page leaves out.
+    static const std::array<std::string, 128> spellings = [] {
+        std::array<std::string, 128> table;
+        for (std::size_t k = 0; k < table.size(); ++k) {
+            table[k] = Cp1250ToUtf8(std::string(1, static_cast<char>(0x80 + k)));
+            if (table[k] == "\uFFFD") table[k].clear();
+        }
+        return table;
+    }();
+    std::string out;
+    out.reserve(text.size());
+    while (!text.empty()) {
+        if (static_cast<unsigned char>(text.front()) < 0x80) {
+            out += text.front();
+            text.remove_prefix(1);
+            continue;
+        }
+        const auto match = std::find_if(spellings.begin(), spellings.end(), [&](const auto& s) {
+            return !s.empty() && text.starts_with(s);
+        });
+        if (match == spellings.end()) return std::nullopt;
+        out += static_cast<char>(0x80 + (match - spellings.begin()));
+        text.remove_prefix(match->size());
+    }
+    return out;
+}
 
 std::vector<std::string> SplitMessages(std::string_view input) {
     std::vector<std::string> messages;

@@ -3,6 +3,7 @@
 // it, beside the settings that produced it.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,10 @@ inline constexpr char kMessageSeparator = '\f';
 // JoinMessages gives the same bytes back.
 std::vector<std::string> SplitMessages(std::string_view input);
 std::string JoinMessages(const std::vector<std::string>& messages);
+
+// `text` read as UTF-8 and written in code page 1250; empty when it is not
+// UTF-8 or holds a character the code page lacks.
+std::optional<std::string> Utf8ToCp1250(std::string_view text);
 
 // Reads a whole file as bytes; false when it cannot be read.
 bool ReadMessageFile(const std::string& path, std::string& body);
