@@ -161,6 +161,59 @@ test('text outside the blocks reaches the reader unchanged, in the host code pag
   }
 });
 
+// What a reader sees of a bubble: its lines of text.
+const bubbleLines = async (tab, index = 0) => (await bubbleText(tab, index)).split('\n');
+
+test('code pasted with CRLF line ends shows one line per source line, as with LF', async () => {
+  const lines = ['begin', "  s := 'a'; // note", '  { x }', '  y := 2;', 'end;'];
+  const shown = [];
+  for (const end of ['\n', '\r\n']) {
+    const body = `look:${end}[delphi]${lines.join(end)}${end}[/delphi]${end}ok`;
+    const { tab, stdout } = await openPreview(body);
+    try {
+      // The plug-in's bytes are printed as they are, CRs included.
+      assert.deepEqual(stdout, runHost([], body).stdout);
+      shown.push(await bubbleLines(tab));
+    } finally {
+      await tab.close();
+    }
+  }
+  assert.deepEqual(shown[0], ['look:', ...lines, '', 'ok']);
+  assert.deepEqual(shown[1], shown[0]);
+});
+
+test('Polish typed in UTF-8 reads right, inside and outside the block', async () => {
+  const text = "Zażółć gęślą jaźń: [delphi]s := 'Łódź'; { żółw }[/delphi] – dzięki";
+  const seen = "Zażółć gęślą jaźń: s := 'Łódź'; { żółw } – dzięki";
+  for (const args of [[], ['--encoding', 'utf-8']]) {
+    const { tab, stdout } = await openPreview(Buffer.from(text, 'utf8'), args);
+    try {
+      assert.equal(await bubbleText(tab), seen, args.join(' '));
+      const runs = await readRuns(tab);
+      assert.deepEqual(runOf(runs, "'Łódź'"), style("'Łódź'", BLUE));
+      assert.deepEqual(runOf(runs, '{ żółw }'), style('{ żółw }', NAVY, { italic: true }));
+      // The plug-in saw code page 1250: "ł" is the byte 0xB3.
+      assert.ok(stdout.includes(Buffer.from([0xb3])) && !stdout.includes(Buffer.from('ł', 'utf8')));
+    } finally {
+      await tab.close();
+    }
+  }
+});
+
+test('the page frame speaks Polish', async () => {
+  const { tab } = await openPreview(workedExample);
+  try {
+    assert.equal(await tab.evaluate(() => document.documentElement.lang), 'pl');
+    const heads = await tab.$$eval('header', (all) => all.map((h) => h.textContent));
+    assert.deepEqual(heads, ['Rozmowa: Anna', 'Ustawienia wtyczki']);
+    const names = await tab.$$eval('.settings tr[data-category] td:first-child', (all) =>
+      all.map((c) => c.textContent));
+    assert.deepEqual(names, ['Komentarze', 'Słowa kluczowe', 'Stringi', 'Cyfry', 'Operatory']);
+  } finally {
+    await tab.close();
+  }
+});
+
 test('a changed setting shows in the message and in the settings beside it', async () => {
   const cases = [
     {
@@ -203,7 +256,7 @@ test('a changed setting shows in the message and in the settings beside it', asy
         cells.map((c) => ({ title: c.title, swatch: c.querySelector('.swatch') &&
           getComputedStyle(c.querySelector('.swatch')).backgroundColor })));
       assert.equal(changed.length, 1, set);
-      assert.match(changed[0].title, new RegExp(`^${set.replace('=', ' = ')} \\(default `));
+      assert.match(changed[0].title, new RegExp(`^${set.replace('=', ' = ')} \\(domyślnie `));
       if (set.includes('/Colors/')) assert.equal(changed[0].swatch, seen.color, set);
     } finally {
       await tab.close();
