@@ -135,6 +135,11 @@ constexpr OptionSpec kOptionSpecs[] = {
      [](Options& o, std::string&& v) { o.modulePath = std::move(v); }},
 };
 
+// Values called FILE... or PATH name files, for which a directory cannot stand.
+bool NamesFile(std::string_view valueName) {
+    return valueName.starts_with("FILE") || valueName == "PATH";
+}
+
 std::string BuildUsage() {
     std::string out =
         "usage: lumarix-host [OPTION]...\n"
@@ -150,7 +155,7 @@ std::string BuildUsage() {
 
 Options ParseOptions(int argc, char** argv) {
     Options options;
-    std::array<std::string_view, 4> firstOfGroup{};  // the first option seen of each group
+    std::array<std::string_view, 4> firstOfGroup{};  // the first option seen of each Group bit
     for (int k = 1; k < argc; ++k) {
         const std::string_view arg = argv[k];
         const auto spec = std::find_if(std::begin(kOptionSpecs), std::end(kOptionSpecs),
@@ -169,8 +174,7 @@ Options ParseOptions(int argc, char** argv) {
             if (k + 1 >= argc || argv[k + 1][0] == '\0')
                 throw UsageError{std::string(arg) + " needs " + std::string(spec->value)};
             value = argv[++k];
-            if (spec->value != "KEY=VALUE" && spec->value != "NAME" &&
-                std::filesystem::is_directory(value))
+            if (NamesFile(spec->value) && std::filesystem::is_directory(value))
                 throw UsageError{std::string(arg) + " needs " + std::string(spec->value) + "; " +
                                  value + " is a directory"};
         }
@@ -207,8 +211,10 @@ void ApplySetting(StandInHost& host, const Setting& setting) {
     const StoredColumn* nearest = nullptr;
     std::size_t fewest = setting.key.size() / 3 + 1;  // more edits than that: no likeness
     for (const StoredColumn& column : host.Columns())
-        if (const std::size_t edits = CountEdits(setting.key, column.key); edits < fewest)
-            fewest = edits, nearest = &column;
+        if (const std::size_t edits = CountEdits(setting.key, column.key); edits < fewest) {
+            fewest = edits;
+            nearest = &column;
+        }
     if (nearest) message += "; did you mean '" + nearest->key + "'?";
     throw UsageError{message};
 }
