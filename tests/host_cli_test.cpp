@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tests/test_support.h"
+#include "tools/page_view.h"
 
 namespace lumarix::testing {
 namespace {
@@ -91,6 +92,15 @@ TEST(HostCli, Utf8TextIsConvertedToTheHostCodePage) {
     EXPECT_EQ(r.exitStatus, 0) << r.err;
     EXPECT_EQ(r.out, RunHost({}, cp1250).out);
     EXPECT_EQ(RunHost({"--encoding", "cp1250"}, utf8).out, RunHost({}, utf8).out);
+    // Every character the code page holds comes through as its one byte.
+    std::string bytes, spelled;
+    for (int byte = 0x80; byte < 0x100; ++byte) {
+        const std::string one(1, static_cast<char>(byte));
+        if (tools::Cp1250ToUtf8(one) == "\xEF\xBF\xBD") continue;  // U+FFFD: not in the code page
+        bytes += one;
+        spelled += tools::Cp1250ToUtf8(one);
+    }
+    EXPECT_EQ(RunHost({"--encoding", "utf-8"}, spelled).out, bytes);
 }
 
 TEST(HostCli, BadUsageFailsWithOneLineAndNoOutput) {

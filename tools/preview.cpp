@@ -189,9 +189,9 @@ std::string BuildSettingsPane(const std::vector<StoredColumn>& columns) {
            "</aside>\n";
 }
 
-// The chat window breaks a line once for CR LF, but the plug-in may end one
-// token with the CR and start the next with the LF, and a browser breaks at
-// each. So a CR whose next text, past any tags, is a LF is left out.
+// CR LF ends one line of Windows text, but the plug-in may end one token with
+// the CR and start the next with the LF, and a browser breaks a line at each.
+// So a CR whose next text, past any tags, is a LF is left out.
 std::string JoinCrLf(std::string_view body) {
     std::string out;
     out.reserve(body.size());
