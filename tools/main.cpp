@@ -145,8 +145,9 @@ std::string BuildUsage() {
         "usage: lumarix-host [OPTION]...\n"
         "Passes the chat message on standard input through the plug-in and prints the result.\n";
     for (const OptionSpec& spec : kOptionSpecs) {
-        std::string head = "  " + std::string(spec.name);
-        if (!spec.value.empty()) head += " " + std::string(spec.value);
+        std::string head = "  ";
+        head += spec.name;
+        if (!spec.value.empty()) head.append(" ").append(spec.value);
         head.resize(std::max<std::size_t>(head.size() + 1, 24), ' ');
         out += head + std::string(spec.help) + "\n";
     }
