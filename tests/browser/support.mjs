@@ -1,7 +1,7 @@
 // Shared by the browser test and the screenshot script: runs the stand-in host
 // to write previews, and starts the system's Chromium through playwright-core.
 import { spawnSync } from 'node:child_process';
-import { mkdtempSync, rmSync } from 'node:fs';
+import { closeSync, mkdtempSync, openSync, rmSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath } from 'node:url';
@@ -19,9 +19,20 @@ export const workedExample = 'x [delphi]begin y:=1; end[/delphi] z';
 
 // Runs lumarix-host with `args`, `input` (string or Buffer) on standard input.
 // Returns its exit status and standard output as a Buffer; throws on failure
-// unless `allowFailure`.
+// unless `allowFailure`. The input comes from a file: a host that stops before
+// reading it (a usage error, --message) must not break a pipe.
 export function runHost(args, input = '', { allowFailure = false } = {}) {
-  const run = spawnSync(hostPath, args, { input, maxBuffer: 64 << 20 });
+  const dir = mkdtempSync(join(tmpdir(), 'lumarix-input-'));
+  const file = join(dir, 'input');
+  writeFileSync(file, input);
+  const fd = openSync(file, 'r');
+  let run;
+  try {
+    run = spawnSync(hostPath, args, { stdio: [fd, 'pipe', 'pipe'], maxBuffer: 64 << 20 });
+  } finally {
+    closeSync(fd);
+    rmSync(dir, { recursive: true, force: true });
+  }
   if (run.error) throw run.error;
   if (!allowFailure && run.status !== 0) {
     throw new Error(`lumarix-host ${args.join(' ')} exited ${run.status}: ${run.stderr}`);
