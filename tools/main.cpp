@@ -59,7 +59,7 @@ struct UsageError {
 // other would be silently ignored, so they are refused.
 enum Group : unsigned { kInfoRun = 1, kPageRun = 2, kMessageRun = 4, kSettingsGiven = 8 };
 
-struct OptionSpec {
+struct OptionRule {
     std::string_view name;
     std::string_view value;  // what its value is called; empty: it takes none
     std::string_view help;
@@ -109,7 +109,7 @@ void SetEncoding(Options& options, std::string&& name) {
     options.encoding = std::move(name);
 }
 
-constexpr OptionSpec kOptionSpecs[] = {
+constexpr OptionRule kOptionRules[] = {
     {"--set", "KEY=VALUE", "give a setting a new value (repeatable)", kSettingsGiven, kInfoRun,
      [](Options& o, std::string&& v) { o.settings.push_back(SplitSetting(v, "")); }},
     {"--settings", "FILE", "read settings from FILE: KEY=VALUE lines, # comments", kSettingsGiven,
@@ -144,12 +144,12 @@ std::string BuildUsage() {
     std::string out =
         "usage: lumarix-host [OPTION]...\n"
         "Passes the chat message on standard input through the plug-in and prints the result.\n";
-    for (const OptionSpec& spec : kOptionSpecs) {
+    for (const OptionRule& rule : kOptionRules) {
         std::string head = "  ";
-        head += spec.name;
-        if (!spec.value.empty()) head.append(" ").append(spec.value);
+        head += rule.name;
+        if (!rule.value.empty()) head.append(" ").append(rule.value);
         head.resize(std::max<std::size_t>(head.size() + 1, 24), ' ');
-        out += head + std::string(spec.help) + "\n";
+        out += head + std::string(rule.help) + "\n";
     }
     return out + "  -h, --help            print this text\n";
 }
@@ -159,27 +159,27 @@ Options ParseOptions(int argc, char** argv) {
     std::array<std::string_view, 4> firstOfGroup{};  // the first option seen of each Group bit
     for (int k = 1; k < argc; ++k) {
         const std::string_view arg = argv[k];
-        const auto spec = std::find_if(std::begin(kOptionSpecs), std::end(kOptionSpecs),
-                                       [&](const OptionSpec& s) { return s.name == arg; });
-        if (spec == std::end(kOptionSpecs))
+        const auto rule = std::find_if(std::begin(kOptionRules), std::end(kOptionRules),
+                                       [&](const OptionRule& s) { return s.name == arg; });
+        if (rule == std::end(kOptionRules))
             throw UsageError{"unknown argument '" + std::string(arg) +
                              "'; lumarix-host --help lists the options"};
         for (std::size_t g = 0; g < firstOfGroup.size(); ++g) {
-            if ((spec->excludes >> g & 1) && !firstOfGroup[g].empty())
+            if ((rule->excludes >> g & 1) && !firstOfGroup[g].empty())
                 throw UsageError{std::string(firstOfGroup[g]) + " cannot be combined with " +
                                  std::string(arg)};
-            if ((spec->group >> g & 1) && firstOfGroup[g].empty()) firstOfGroup[g] = spec->name;
+            if ((rule->group >> g & 1) && firstOfGroup[g].empty()) firstOfGroup[g] = rule->name;
         }
         std::string value;
-        if (!spec->value.empty()) {
+        if (!rule->value.empty()) {
             if (k + 1 >= argc || argv[k + 1][0] == '\0')
-                throw UsageError{std::string(arg) + " needs " + std::string(spec->value)};
+                throw UsageError{std::string(arg) + " needs " + std::string(rule->value)};
             value = argv[++k];
-            if (NamesFile(spec->value) && std::filesystem::is_directory(value))
-                throw UsageError{std::string(arg) + " needs " + std::string(spec->value) + "; " +
+            if (NamesFile(rule->value) && std::filesystem::is_directory(value))
+                throw UsageError{std::string(arg) + " needs " + std::string(rule->value) + "; " +
                                  value + " is a directory"};
         }
-        spec->apply(options, std::move(value));
+        rule->apply(options, std::move(value));
     }
     if (options.modulePath.empty()) options.modulePath = DefaultModulePath(argv[0]);
     return options;
