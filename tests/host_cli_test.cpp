@@ -131,6 +131,7 @@ TEST(HostCli, BadUsageFailsWithOneLineAndNoOutput) {
         {{"--settings", dir}, kExample, "--settings needs FILE; " + dir + " is a directory"},
         {{"--message", dir}, kExample, "--message needs FILE; " + dir + " is a directory"},
         {{"--preview", dir}, kExample, "--preview needs FILE.html; " + dir + " is a directory"},
+        {{"--module", dir}, kExample, "--module needs PATH; " + dir + " is a directory"},
         {{"--preview", ""}, kExample, "--preview needs FILE.html"},
         {{"--toggle", "42"}, "", "no item on the settings page has number '42'"},
         {{"--toggle", "0x1100002A"}, "", "no item on the settings page has number"},

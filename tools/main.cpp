@@ -175,7 +175,8 @@ Options ParseOptions(int argc, char** argv) {
             if (k + 1 >= argc || argv[k + 1][0] == '\0')
                 throw UsageError{std::string(arg) + " needs " + std::string(rule->value)};
             value = argv[++k];
-            if (NamesFile(rule->value) && std::filesystem::is_directory(value))
+            std::error_code unknown;  // a path that cannot be examined fails where it is used
+            if (NamesFile(rule->value) && std::filesystem::is_directory(value, unknown))
                 throw UsageError{std::string(arg) + " needs " + std::string(rule->value) + "; " +
                                  value + " is a directory"};
         }
