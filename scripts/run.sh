@@ -2,7 +2,8 @@
 # Builds the Linux module and the stand-in host, then passes a chat message
 # through them and prints the HTML.
 # Usage: scripts/run.sh [lumarix-host OPTION]... ['message body']
-# Without a message body the worked example is sent; '' sends an empty message.
+# Without a message body the worked example is sent; '' sends an empty message,
+# and "-- BODY" a body that starts with "-".
 # The build goes to build/run (its own directory, no tests), and its progress
 # and any compiler error go to standard error, so standard output is the HTML.
 source "$(dirname "$0")/lib.sh"
@@ -21,7 +22,10 @@ options=()
 body="x [delphi]begin y:=1; end[/delphi] z"
 given=0
 while [ $# -gt 0 ]; do
-    if [[ "$1" == -* ]]; then
+    if [ "$1" = -- ] && [ $# -eq 2 ] && [ "$given" -eq 0 ]; then  # a body starting with "-"
+        body="$2"
+        break
+    elif [[ "$1" == -* ]]; then
         options+=("$1")
         if [[ " ${valued[*]} " == *" $1 "* ]] && [ $# -gt 1 ]; then
             options+=("$2")
