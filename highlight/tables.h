@@ -1,4 +1,4 @@
-// Key word and operator tables of the Delphi lexer, and the three tests that
+// Key word and operator tables of the Delphi lexer, and the tests that
 // search them. Every answer equals a linear search of the tables with ASCII
 // case folding; the structures behind the tests only make the answers cheap.
 #pragma once
@@ -128,8 +128,6 @@ inline constexpr std::array<std::string_view, 29> OperatorTable = {
 };
 
 bool IsKeyWord(std::string_view word) noexcept;
-bool IsOperatorAt(std::string_view text, std::size_t pos) noexcept;
-bool IsTextAt(std::string_view text, std::size_t pos, std::string_view literal) noexcept;
 
 // Byte classes for the scanners. Bytes 128 to 255 are never letters or digits.
 enum ByteClass : std::uint8_t {
