@@ -9,15 +9,9 @@
 
 namespace lumarix {
 
-// The numeric values are fixed: the formatter selects its branch by them.
-enum class TokenKind : std::uint32_t {
-    Operator = 0,
-    KeyWord = 1,
-    String = 2,
-    Comment = 3,
-    Number = 4,
-    Plain = 5,
-};
+// Numbered 0 to 5 in this order, which is fixed: kinds 0 to 4 take the
+// highlight category of the same number.
+enum class TokenKind : std::uint32_t { Operator, KeyWord, String, Comment, Number, Plain };
 inline constexpr std::size_t kTokenKindCount = 6;
 
 // A token's text is a view of the block text the lexer was given, so a token

@@ -7,8 +7,9 @@
 
 namespace lumarix {
 
-// Calls the host makes to the plug-in.
-enum HostCallId : std::uint32_t {
+// Call ids: first those the host makes to the plug-in, then (kSend...) those
+// the plug-in makes to the host.
+enum CallId : std::uint32_t {
     kCallHoldControl = 20001,
     kCallDropControl = 20002,
     kCallApiLevel = 20020,
@@ -27,10 +28,6 @@ enum HostCallId : std::uint32_t {
     kCallReserved15 = 30015,
     kCallNameText = 30016,
     kCallReserved17 = 30017,
-};
-
-// Calls the plug-in makes to the host.
-enum PluginCallId : std::uint32_t {
     kSendNewMessageId = 200,
     kSendForwardMessage = 250,
     kSendCreateItem = 10101,

@@ -17,16 +17,6 @@ ColumnRecord MakeColumnRecord(const SettingsColumn& c) {
     return record;
 }
 
-PageItem MakeValueQuery(std::uint32_t column) {
-    PageItem query{};
-    query.size = kPageItemSize;
-    query.id = kItemNumberTag + column;
-    query.parent = kSettingsPageId;
-    query.field10 = -2;
-    query.request = 0x10040;
-    return query;
-}
-
 std::string_view DefaultText(std::uint32_t column) {
     for (const SettingsColumn& c : kSettingsColumns)
         if (c.column == column) return c.isText ? c.defaultText : (c.defaultInt ? "1" : "0");
@@ -63,7 +53,7 @@ std::intptr_t RegisterColumns() {
 
 std::string_view ReadColumnText(std::uint32_t column) {
     if (!IsHostHeld()) return DefaultText(column);
-    PageItem query = MakeValueQuery(column);
+    PageItem query = MakeItemQuery(column, 0x10040);
     const auto answer = SendHostCall(kSendQueryValue, reinterpret_cast<HostWord>(&query), 0);
     const char* text = reinterpret_cast<const char*>(answer);
     return text ? std::string_view(text) : std::string_view();

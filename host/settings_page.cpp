@@ -37,7 +37,7 @@ constexpr void AddCategoryLine(const CategoryRow& row, PageItemRow* at) {
              row.indent};
     for (std::size_t s = 0; s < 3; ++s)
         *at++ = {kItemNumberTag, kItemSwitch | (s < 2 ? kItemSameLine : 0), kSwitchCaptions[s],
-                 row.switches[s].column, 0};
+                 row.switchColumns[s], 0};
 }
 
 constexpr std::array<PageItemRow, kPageItemCount> MakePageItems() {
@@ -87,12 +87,7 @@ PageItem MakeCreation(const PageItemRow& row) {
 
 // A status query (mask all bits) or change (mask 2) of item 0x11000000 + n.
 PageItem MakeStatusRecord(std::uint32_t n, std::uint32_t status, std::uint32_t mask) {
-    PageItem item{};
-    item.size = kPageItemSize;
-    item.id = kItemNumberTag + n;
-    item.parent = kSettingsPageId;
-    item.field10 = -2;
-    item.request = 1;
+    PageItem item = MakeItemQuery(n, 1);
     item.itemKind = status;
     item.mask = mask;
     return item;
