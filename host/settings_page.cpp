@@ -85,7 +85,7 @@ PageItem MakeCreation(const PageItemRow& row) {
     return item;
 }
 
-// A status query (mask all bits) or change (mask 2) of item 0x11000000 + n.
+// A status query (mask all bits) or change (mask 2) of item kItemNumberTag + n.
 PageItem MakeStatusRecord(std::uint32_t n, std::uint32_t status, std::uint32_t mask) {
     PageItem item = MakeItemQuery(n, 1);
     item.itemKind = status;
