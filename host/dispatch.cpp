@@ -20,8 +20,16 @@ constexpr char kNameInCapitals[] = "LUMARIX";
 constexpr char kPlatformText[] = "W98";
 constexpr char kName[] = "Lumarix";
 
-void RebuildFromSettings() {
+// Calls 21020 and 22100 both rebuild the style tags, and answer differently.
+template <std::intptr_t Answer>
+std::intptr_t RebuildFromSettings(const HostCall&) {
     RebuildStyleTags(ReadCategoryStyles());
+    return Answer;
+}
+
+template <std::intptr_t (*Work)()>
+std::intptr_t Run(const HostCall&) {
+    return Work();
 }
 
 std::intptr_t HoldControl(const HostCall& call) {
@@ -72,12 +80,10 @@ constexpr std::array<NamedCall, 18> kNamedCalls = {{
     {kCallApiLevel, AnswerNumber<2>, 0},
     {kCallMessageSlots, AnswerNumber<64>, 0},
     {kCallMessage, TakeMessage, 1},
-    {kCallRegisterColumns, [](const HostCall&) { return RegisterColumns(); }, 1},
-    {kCallSettingsLoaded, [](const HostCall&) -> std::intptr_t { return RebuildFromSettings(), 0; },
-     0},
-    {kCallBuildPage, [](const HostCall&) { return BuildSettingsPage(); }, 1},
-    {kCallSettingsChanged,
-     [](const HostCall&) -> std::intptr_t { return RebuildFromSettings(), 1; }, 1},
+    {kCallRegisterColumns, Run<RegisterColumns>, 1},
+    {kCallSettingsLoaded, RebuildFromSettings<0>, 0},
+    {kCallBuildPage, Run<BuildSettingsPage>, 1},
+    {kCallSettingsChanged, RebuildFromSettings<1>, 1},
     {kCallPageAction, TakePageAction, 0},
     {kCallPluginNumber, AnswerNumber<1000>, 0},
     {kCallPluginBuild, AnswerNumber<536>, 0},
