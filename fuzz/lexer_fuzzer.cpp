@@ -2,7 +2,8 @@
 // exactly, only Operator tokens may be empty, every kind is one of the six,
 // and the token list must equal that of a literal transcription of the
 // lexing steps over plain linear table searches. Lexed a few tokens at a time,
-// as the formatter lexes large blocks, the block must give the same tokens.
+// as the formatter lexes large blocks, the block must give the same tokens,
+// each window tiling the block up to where the lexer says it stands.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -24,14 +25,21 @@ using reference::LexedToken;
 std::vector<LexedToken> LexInWindows(std::string_view block, std::size_t window) {
     BlockLexer lexer(block);
     std::vector<LexedToken> tokens;
+    std::size_t tiled = 0;
     for (bool more = true; more;) {
         more = lexer.LexMore(window);
         const std::vector<LexedToken> got = DrainQueue();
         // A step of the scan appends up to three tokens.
         Require(got.size() <= window + 2, "a window holds at most two tokens over its count");
         Require(!more || got.size() >= window, "a window short of its count ends the block");
+        std::string span;
+        for (const LexedToken& token : got) span += token.text;
+        Require(lexer.LexedEnd() >= tiled && span == block.substr(tiled, lexer.LexedEnd() - tiled),
+                "a window's tokens tile the block up to the lexed end");
+        tiled = lexer.LexedEnd();
         tokens.insert(tokens.end(), got.begin(), got.end());
     }
+    Require(tiled == block.size(), "the windows cover the block");
     Require(!lexer.LexMore(window) && tokenQueue.Empty(), "a finished lexer appends nothing");
     return tokens;
 }

@@ -1,5 +1,9 @@
 #include "highlight/formatter.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <stdexcept>
 #include <utility>
 
 #include "highlight/lexer.h"
@@ -42,11 +46,37 @@ constexpr std::string_view kBlockOpen =
     "<font style=\"font-weight: normal;\" face=\"Courier New\">";
 constexpr std::string_view kFontClose = "</font>";
 
+// A tag sequence kept in a fixed room, so that writing it is one fixed-size
+// move whatever its length (the output keeps kPieceRoom bytes of slack).
+// Sequences longer than the room (a long colour text) are copied as they are.
+constexpr std::size_t kPieceRoom = 32;
+
+class TagPiece {
+  public:
+    TagPiece() = default;
+    explicit TagPiece(const std::string& text) : text_(text) {
+        std::memcpy(room_.data(), text.data(), std::min(text.size(), kPieceRoom));
+    }
+    std::size_t size() const noexcept { return text_.size(); }
+    char* WriteTo(char* to) const noexcept {
+        if (text_.size() > kPieceRoom) [[unlikely]] {
+            std::memcpy(to, text_.data(), text_.size());
+        } else {
+            std::memcpy(to, room_.data(), kPieceRoom);
+        }
+        return to + text_.size();
+    }
+
+  private:
+    std::string text_;
+    std::array<char, kPieceRoom> room_{};
+};
+
 // Opening and closing sequences per token kind, composed once per body from
 // the style tags as they stand. Plain tokens get none.
 struct TokenTags {
-    std::array<std::string, kTokenKindCount> open;
-    std::array<std::string, kTokenKindCount> close;
+    std::array<TagPiece, kTokenKindCount> open;
+    std::array<TagPiece, kTokenKindCount> close;
 };
 
 // Token kinds 0 to 4 take the category of the same number.
@@ -56,8 +86,9 @@ TokenTags ComposeTokenTags(const StyleTagSet& set) {
     TokenTags tags;
     for (std::size_t kind = 0; kind < kCategoryCount; ++kind) {
         const CategoryTags& c = set.categories[kind];
-        tags.open[kind] = c.colorOpen + c.italicOpen + c.boldOpen + c.underlineOpen;
-        tags.close[kind] = c.underlineClose + c.boldClose + c.italicClose + std::string(kFontClose);
+        tags.open[kind] = TagPiece(c.colorOpen + c.italicOpen + c.boldOpen + c.underlineOpen);
+        tags.close[kind] =
+            TagPiece(c.underlineClose + c.boldClose + c.italicClose + std::string(kFontClose));
     }
     return tags;
 }
@@ -73,41 +104,137 @@ std::string_view EntityFor(char c) noexcept {
     }
 }
 
-// Code is shown as code: "&", "<" and ">" become entities, nothing else changes.
-void AppendEscaped(TextBuffer& out, std::string_view text) {
-    std::size_t from = 0;
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        if (!HasClass(text[at], kHtmlSpecial)) [[likely]]
-            continue;
-        out.Append(text.substr(from, at - from));
-        out.Append(EntityFor(text[at]));
-        from = at + 1;
+constexpr std::array<char, 3> kHtmlSpecials = {'&', '<', '>'};
+
+// The special bytes of a span in order, one memchr cursor per byte value:
+// nothing kept grows with the span.
+class SpecialFinder {
+  public:
+    explicit SpecialFinder(std::string_view span) : span_(span) {
+        for (std::size_t k = 0; k < kHtmlSpecials.size(); ++k) next_[k] = Find(k, 0);
     }
-    out.Append(text.substr(from));
+    // The offset of the first special byte not yet passed; the span's size when none is left.
+    std::size_t Next() const noexcept { return *std::min_element(next_.begin(), next_.end()); }
+    void PassTo(std::size_t end) noexcept {
+        for (std::size_t k = 0; k < kHtmlSpecials.size(); ++k)
+            if (next_[k] < end) next_[k] = Find(k, end);
+    }
+
+  private:
+    std::size_t Find(std::size_t k, std::size_t from) const noexcept {
+        const std::size_t at = span_.find(kHtmlSpecials[k], from);
+        return at == std::string_view::npos ? span_.size() : at;
+    }
+
+    std::string_view span_;
+    std::array<std::size_t, 3> next_{};
+};
+
+// The span's size once "&", "<" and ">" are entities. They are rare in
+// source, so a memchr pass per byte value finds them at vector speed.
+std::uint64_t EscapedSize(std::string_view span) noexcept {
+    std::uint64_t size = span.size();
+    for (const char special : kHtmlSpecials)
+        for (std::size_t at = span.find(special); at != std::string_view::npos;
+             at = span.find(special, at + 1))
+            size += EntityFor(special).size() - 1;
+    return size;
 }
 
-// Drains the token queue into `out`, each token inside its kind's tags.
-void WriteTokens(TextBuffer& out, const TokenTags& tags) {
+// Code is shown as code: "&", "<" and ">" become entities, nothing else
+// changes. `firstSpecial` is the offset in `text` of its first special byte.
+char* CopyEscaped(char* to, std::string_view text, std::size_t firstSpecial) noexcept {
+    std::memcpy(to, text.data(), firstSpecial);
+    to += firstSpecial;
+    for (char c : text.substr(firstSpecial)) {
+        if (HasClass(c, kHtmlSpecial)) {
+            const std::string_view entity = EntityFor(c);
+            std::memcpy(to, entity.data(), entity.size());
+            to += entity.size();
+        } else {
+            *to++ = c;
+        }
+    }
+    return to;
+}
+
+char* CopyText(char* to, std::string_view text) noexcept {
+    std::memcpy(to, text.data(), text.size());
+    return to + text.size();
+}
+
+// A token's text, which is mostly short: when the body stays readable 16
+// bytes on, one fixed 16-byte move copies it; the output has the slack.
+char* CopyShortText(char* to, std::string_view text, const char* readableEnd) noexcept {
+    if (text.size() <= 16 && readableEnd - text.data() >= 16) {
+        std::memcpy(to, text.data(), 16);
+        return to + text.size();
+    }
+    return CopyText(to, text);
+}
+
+// The exact size of the queued tokens' HTML; `span` is the block text they
+// tile. Counted in 64 bits, which no window can exceed.
+std::uint64_t WindowHtmlSize(const TokenTags& tags, std::string_view span) {
+    std::uint64_t size = EscapedSize(span);
+    tokenQueue.ForEach([&](const Token& token) {
+        const auto kind = static_cast<std::size_t>(token.kind);
+        size += tags.open[kind].size() + tags.close[kind].size();
+    });
+    return size;
+}
+
+// Drains the token queue into `to`; `span` is the block text the tokens tile.
+// Returns the end of what was written.
+char* WriteTokens(char* to, const TokenTags& tags, std::string_view span, const char* readableEnd) {
+    SpecialFinder specials(span);
+    std::size_t offset = 0;  // of the current token in the span
     tokenQueue.DrainEach([&](const Token& token) {
         const auto kind = static_cast<std::size_t>(token.kind);
-        out.Append(tags.open[kind]);
-        AppendEscaped(out, token.text);
-        out.Append(tags.close[kind]);
+        const std::size_t end = offset + token.text.size();
+        to = tags.open[kind].WriteTo(to);
+        if (const std::size_t special = specials.Next(); special < end) [[unlikely]] {
+            to = CopyEscaped(to, token.text, special - offset);
+            specials.PassTo(end);
+        } else {
+            to = CopyShortText(to, token.text, readableEnd);
+        }
+        to = tags.close[kind].WriteTo(to);
+        offset = end;
     });
+    return to;
+}
+
+constexpr std::size_t kOutputSlack = kPieceRoom;
+
+// Room in `out` for `size` more bytes and the slack; a size no buffer can
+// hold (in a 32-bit size_t, with the byte kept for the NUL) fails as memory does.
+char* ExtendBy(TextBuffer& out, std::uint64_t size) {
+    if (size > SIZE_MAX - 1 - kOutputSlack - out.Size())
+        throw std::length_error("rewritten body too large");
+    return out.Extend(static_cast<std::size_t>(size), kOutputSlack);
 }
 
 // Tokens lexed and written per window: few enough that they are still in the
 // cache when they are written, and that the queue stays small.
 constexpr std::size_t kTokensPerWindow = 2048;
 
-// Lexes a block and writes its HTML a window of tokens at a time.
-void WriteBlock(TextBuffer& out, const TokenTags& tags, std::string_view inner) {
+// Lexes a block and writes its HTML a window of tokens at a time, each window
+// into room of its exact size.
+void WriteBlock(TextBuffer& out, const TokenTags& tags, std::string_view inner,
+                const char* readableEnd) {
     // The body outlives the call, and the queue is drained before it returns.
     BlockLexer lexer(inner);
     out.Append(kBlockOpen);
+    std::size_t spanStart = 0;
     for (bool more = true; more;) {
         more = lexer.LexMore(kTokensPerWindow);
-        WriteTokens(out, tags);
+        const std::string_view span = inner.substr(spanStart, lexer.LexedEnd() - spanStart);
+        const std::uint64_t size = WindowHtmlSize(tags, span);
+        char* const start = ExtendBy(out, size);
+        if (WriteTokens(start, tags, span, readableEnd) != start + size)
+            throw std::logic_error("window HTML size miscounted");
+        spanStart = lexer.LexedEnd();
     }
     out.Append(kFontClose);
 }
@@ -135,7 +262,8 @@ const char* FormatBody(const char* body) {
         while (close != std::string_view::npos) {
             out.Append(text.substr(pos, open - pos));
             const std::size_t innerStart = open + kOpenMarker.size();
-            WriteBlock(out, tags, text.substr(innerStart, close - innerStart));
+            WriteBlock(out, tags, text.substr(innerStart, close - innerStart),
+                       text.data() + text.size());
             pos = close + kCloseMarker.size();
             open = text.find(kOpenMarker, pos);
             if (open == std::string_view::npos) break;

@@ -27,6 +27,10 @@ class BlockLexer {
     // tokens are left for another call.
     bool LexMore(std::size_t count);
 
+    // The block offset of the first byte that is in no token yet: the queued
+    // tokens of this window tile the block up to here.
+    std::size_t LexedEnd() const noexcept { return w_; }
+
   private:
     bool Scan(std::size_t count);
     bool IsOperatorByte(std::size_t p) const noexcept;

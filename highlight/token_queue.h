@@ -27,6 +27,10 @@ struct Token {
 class TokenQueue {
   public:
     void Append(Token token) { tokens_.push_back(token); }
+    template <class Visit>
+    void ForEach(Visit&& visit) const {
+        for (const Token& token : tokens_) visit(token);
+    }
     // Hands every queued token to `visit` in order, then empties the queue.
     template <class Visit>
     void DrainEach(Visit&& visit) {
