@@ -99,13 +99,8 @@ constexpr SettingsColumn ColumnOf(std::size_t r, StyleField field) {
     const char* key = kKeys[r * kFieldCount + f].data();
     if (field == StyleField::Color)
         return {row.colorColumn, key, true, row.defaultColor, 0, row.category, field};
-    return {row.switchColumns[f - 1],
-            key,
-            false,
-            nullptr,
-            row.switchDefaults[f - 1] ? 1u : 0u,
-            row.category,
-            field};
+    const std::uint32_t on = row.switchDefaults[f - 1] ? 1 : 0;
+    return {row.switchColumns[f - 1], key, false, nullptr, on, row.category, field};
 }
 
 constexpr StyleField SwitchField(std::size_t s) {
