@@ -30,17 +30,18 @@
 
 #include "fuzz/fuzz_support.h"
 #include "highlight/formatter.h"
-#include "highlight/lexer.h"
 #include "highlight/style_tags.h"
 #include "highlight/token_queue.h"
+#include "host/settings_columns.h"
+#include "tests/reference_model.h"
 
 namespace lumarix::fuzz {
 namespace {
 
-constexpr std::string_view kBlockOpen =
-    "<font style=\"font-weight: normal;\" face=\"Courier New\">";
+using reference::kBlockOpen;
 constexpr std::string_view kFontClose = "</font>";
 constexpr std::uint32_t kFirstColor = 1000021;
+constexpr std::uint32_t kFirstSwitch = 1000031;
 
 // Switch texts a user or a broken store might hold; only "1" is on.
 constexpr std::array<std::string_view, 8> kSwitchTexts = {"1",  "0",  "",     "01",
@@ -53,8 +54,8 @@ struct Settings {
     std::string_view Read(std::uint32_t column) const {
         if (column >= kFirstColor && column < kFirstColor + colors.size())
             return colors[column - kFirstColor];
-        if (column >= kFirstSwitchColumn && column <= kLastSwitchColumn)
-            return switches[column - kFirstSwitchColumn];
+        if (column >= kFirstSwitch && column < kFirstSwitch + switches.size())
+            return switches[column - kFirstSwitch];
         return {};
     }
 };
@@ -67,7 +68,7 @@ Settings TakeSettings(InputReader& input) {
 }
 
 void ApplySettings(const Settings& s) {
-    RebuildStyleTags([&s](std::uint32_t column) { return s.Read(column); });
+    RebuildStyleTags(ReadCategoryStyles([&s](std::uint32_t column) { return s.Read(column); }));
 }
 
 // Per token kind: the colour column and the switch group (Strings 0,
@@ -84,23 +85,10 @@ constexpr std::array<KindStyle, 5> kKindStyles = {{
     {1000023, 2},  // Number
 }};
 
-void AppendEscaped(std::string& out, std::string_view text) {
-    for (char c : text) {
-        if (c == '&')
-            out += "&amp;";
-        else if (c == '<')
-            out += "&lt;";
-        else if (c == '>')
-            out += "&gt;";
-        else
-            out += c;
-    }
-}
-
 // What each token kind is wrapped in, composed here from the settings.
 struct ReferenceTags {
-    std::array<std::string, kTokenKindCount> open, close;  // Plain: none
-    std::array<std::string, 5> colorTags;                  // by column - 1000021
+    reference::KindTags kinds;             // Plain: none
+    std::array<std::string, 5> colorTags;  // by column - 1000021
 };
 
 ReferenceTags ComposeReferenceTags(const Settings& s) {
@@ -110,15 +98,15 @@ ReferenceTags ComposeReferenceTags(const Settings& s) {
     for (std::size_t kind = 0; kind < kKindStyles.size(); ++kind) {
         const KindStyle style = kKindStyles[kind];
         auto on = [&](std::uint32_t sw) {
-            return s.Read(kFirstSwitchColumn + 3 * style.switchGroup + sw) == "1";
+            return s.Read(kFirstSwitch + 3 * style.switchGroup + sw) == "1";
         };
         const bool bold = on(0), italic = on(1), underline = on(2);
-        std::string& open = tags.open[kind];
+        std::string& open = tags.kinds.open[kind];
         open = tags.colorTags[style.colorColumn - kFirstColor];
         open += italic ? "<i>" : "";
         open += bold ? "<b>" : "";
         open += underline ? "<u>" : "";
-        std::string& close = tags.close[kind];
+        std::string& close = tags.kinds.close[kind];
         close += underline ? "</u>" : "";
         close += bold ? "</b>" : "";
         close += italic ? "</i>" : "";
@@ -161,15 +149,7 @@ std::string RenderBody(const Layout& layout, const ReferenceTags& tags) {
     std::string out;
     for (const Block& block : layout.blocks) {
         out += block.before;
-        out += kBlockOpen;
-        LexBlock(block.inner);
-        for (; !tokenQueue.Empty(); tokenQueue.PopFront()) {
-            const auto kind = static_cast<std::size_t>(tokenQueue.Front().kind);
-            out += tags.open[kind];
-            AppendEscaped(out, tokenQueue.Front().text);
-            out += tags.close[kind];
-        }
-        out += kFontClose;
+        out += reference::RenderBlock(block.inner, tags.kinds);
     }
     out += layout.tail;
     return out;

@@ -21,6 +21,7 @@
 #include "fuzz/fuzz_support.h"
 #include "highlight/formatter.h"
 #include "highlight/style_tags.h"
+#include "host/protocol.h"
 #include "host/records.h"
 #include "host/settings_columns.h"
 #include "host/settings_page.h"
@@ -30,8 +31,9 @@ extern "C" std::intptr_t LX_STDCALL IMessageProc(lumarix::HostCall* call);
 namespace lumarix::fuzz {
 namespace {
 
-constexpr std::uint32_t kTag = 0x11000000;
-constexpr std::uint32_t kPage = 1000010;
+constexpr std::uint32_t kTag = kItemNumberTag;
+constexpr std::uint32_t kPage = kSettingsPageId;
+constexpr std::uint32_t kFirstSwitchColumn = 1000031;
 
 InputReader* input = nullptr;  // the current fuzz input, which the fake hosts answer from
 
@@ -297,8 +299,8 @@ std::optional<std::uint32_t> ColorOfCategoryName(std::uint32_t n) {
 
 void CheckPageAction(std::uint32_t number) {
     const auto& calls = CallsMade();
-    const auto color = ColorOfCategoryName(number & 0xEEFFFFFFu);
-    if (!held || (number & 0xFF000000u) != kTag || !color)
+    const auto color = ColorOfCategoryName(number & ~kItemNumberTag);
+    if (!held || (number & kItemTagMask) != kTag || !color)
         return Require(calls.empty(), "a notice for no category name sends nothing");
     Require(calls.size() == 2 && calls[0].id == 10107 && calls[1].id == 10108,
             "status query, then status change");

@@ -1,10 +1,10 @@
 #include "highlight/formatter.h"
 
 #include <algorithm>
-#include <cassert>
+#include <cstdint>
 #include <cstring>
+#include <stdexcept>
 #include <utility>
-#include <vector>
 
 #include "highlight/lexer.h"
 #include "highlight/style_tags.h"
@@ -44,7 +44,6 @@ namespace {
 
 constexpr std::string_view kBlockOpen =
     "<font style=\"font-weight: normal;\" face=\"Courier New\">";
-constexpr std::string_view kBlockClose = "</font>";
 constexpr std::string_view kFontClose = "</font>";
 
 // A tag sequence kept in a fixed room, so that writing it is one fixed-size
@@ -54,10 +53,11 @@ constexpr std::size_t kPieceRoom = 32;
 
 class TagPiece {
   public:
-    explicit TagPiece(std::string text) : text_(std::move(text)) {
-        std::memcpy(room_.data(), text_.data(), std::min(text_.size(), kPieceRoom));
+    TagPiece() = default;
+    explicit TagPiece(const std::string& text) : text_(text) {
+        std::memcpy(room_.data(), text.data(), std::min(text.size(), kPieceRoom));
     }
-    std::size_t Size() const noexcept { return text_.size(); }
+    std::size_t size() const noexcept { return text_.size(); }
     char* WriteTo(char* to) const noexcept {
         if (text_.size() > kPieceRoom) [[unlikely]] {
             std::memcpy(to, text_.data(), text_.size());
@@ -79,29 +79,18 @@ struct TokenTags {
     std::array<TagPiece, kTokenKindCount> close;
 };
 
-constexpr std::array<Category, kTokenKindCount - 1> kCategoryOfKind = {
-    Category::Operators, Category::Key_words, Category::Strings, Category::Comments,
-    Category::Numbers};
+// Token kinds 0 to 4 take the category of the same number.
+static_assert(static_cast<std::size_t>(TokenKind::Plain) == kCategoryCount);
 
-std::string OpeningOf(const StyleTagSet& tags, std::size_t kind) {
-    if (kind >= kCategoryOfKind.size()) return {};
-    const CategoryTags& c = tags[kCategoryOfKind[kind]];
-    return c.colorOpen + c.italicOpen + c.boldOpen + c.underlineOpen;
-}
-
-std::string ClosingOf(const StyleTagSet& tags, std::size_t kind) {
-    if (kind >= kCategoryOfKind.size()) return {};
-    const CategoryTags& c = tags[kCategoryOfKind[kind]];
-    return c.underlineClose + c.boldClose + c.italicClose + std::string(kFontClose);
-}
-
-template <std::size_t... Kind>
-TokenTags ComposeTokenTags(const StyleTagSet& tags, std::index_sequence<Kind...>) {
-    return TokenTags{{TagPiece(OpeningOf(tags, Kind))...}, {TagPiece(ClosingOf(tags, Kind))...}};
-}
-
-TokenTags ComposeTokenTags(const StyleTagSet& tags) {
-    return ComposeTokenTags(tags, std::make_index_sequence<kTokenKindCount>());
+TokenTags ComposeTokenTags(const StyleTagSet& set) {
+    TokenTags tags;
+    for (std::size_t kind = 0; kind < kCategoryCount; ++kind) {
+        const CategoryTags& c = set.categories[kind];
+        tags.open[kind] = TagPiece(c.colorOpen + c.italicOpen + c.boldOpen + c.underlineOpen);
+        tags.close[kind] =
+            TagPiece(c.underlineClose + c.boldClose + c.italicClose + std::string(kFontClose));
+    }
+    return tags;
 }
 
 std::string_view EntityFor(char c) noexcept {
@@ -117,28 +106,38 @@ std::string_view EntityFor(char c) noexcept {
 
 constexpr std::array<char, 3> kHtmlSpecials = {'&', '<', '>'};
 
-// Offsets of the special bytes of a span in order, ending with the span's
-// size as a sentinel; found once per window for both sizing and writing.
-using SpecialOffsets = std::vector<std::size_t>;
+// The special bytes of a span in order, one memchr cursor per byte value:
+// nothing kept grows with the span.
+class SpecialFinder {
+  public:
+    explicit SpecialFinder(std::string_view span) : span_(span) {
+        for (std::size_t k = 0; k < kHtmlSpecials.size(); ++k) next_[k] = Find(k, 0);
+    }
+    // The offset of the first special byte not yet passed; the span's size when none is left.
+    std::size_t Next() const noexcept { return *std::min_element(next_.begin(), next_.end()); }
+    void PassTo(std::size_t end) noexcept {
+        for (std::size_t k = 0; k < kHtmlSpecials.size(); ++k)
+            if (next_[k] < end) next_[k] = Find(k, end);
+    }
 
-void CollectSpecials(std::string_view span, SpecialOffsets& offsets) {
-    offsets.clear();
-    // They are rare in source: a memchr pass per byte value finds them at
-    // vector speed, and sorting the few found puts them in order.
-    for (const char special : kHtmlSpecials) {
+  private:
+    std::size_t Find(std::size_t k, std::size_t from) const noexcept {
+        const std::size_t at = span_.find(kHtmlSpecials[k], from);
+        return at == std::string_view::npos ? span_.size() : at;
+    }
+
+    std::string_view span_;
+    std::array<std::size_t, 3> next_{};
+};
+
+// The span's size once "&", "<" and ">" are entities. They are rare in
+// source, so a memchr pass per byte value finds them at vector speed.
+std::uint64_t EscapedSize(std::string_view span) noexcept {
+    std::uint64_t size = span.size();
+    for (const char special : kHtmlSpecials)
         for (std::size_t at = span.find(special); at != std::string_view::npos;
              at = span.find(special, at + 1))
-            offsets.push_back(at);
-    }
-    std::sort(offsets.begin(), offsets.end());
-    offsets.push_back(span.size());
-}
-
-// The span's size once "&", "<" and ">" are entities.
-std::size_t EscapedSize(std::string_view span, const SpecialOffsets& specials) noexcept {
-    std::size_t size = span.size();
-    for (std::size_t k = 0; k + 1 < specials.size(); ++k)
-        size += EntityFor(span[specials[k]]).size() - 1;
+            size += EntityFor(special).size() - 1;
     return size;
 }
 
@@ -159,45 +158,46 @@ char* CopyEscaped(char* to, std::string_view text, std::size_t firstSpecial) noe
     return to;
 }
 
-// A token's text, which is mostly short. The body stays readable up to
-// `readableEnd`, so one fixed 16-byte move usually copies it; the output has
-// the slack for the bytes past it.
-char* CopyText(char* to, std::string_view text, const char* readableEnd) noexcept {
-    if (text.size() <= 16 && readableEnd - text.data() >= 16)
-        std::memcpy(to, text.data(), 16);
-    else
-        std::memcpy(to, text.data(), text.size());
+char* CopyText(char* to, std::string_view text) noexcept {
+    std::memcpy(to, text.data(), text.size());
     return to + text.size();
 }
 
-// Bytes that writing a window may scribble past its exact end.
-constexpr std::size_t kOutputSlack = std::max<std::size_t>(kPieceRoom, 16);
+// A token's text, which is mostly short: when the body stays readable 16
+// bytes on, one fixed 16-byte move copies it; the output has the slack.
+char* CopyShortText(char* to, std::string_view text, const char* readableEnd) noexcept {
+    if (text.size() <= 16 && readableEnd - text.data() >= 16) {
+        std::memcpy(to, text.data(), 16);
+        return to + text.size();
+    }
+    return CopyText(to, text);
+}
 
-// The exact size of the queued tokens' HTML; `span` is the block text they tile.
-std::size_t WindowHtmlSize(const TokenTags& tags, std::string_view span,
-                           const SpecialOffsets& specials) noexcept {
-    std::size_t size = EscapedSize(span, specials);
-    for (std::size_t kind = 0; kind < kTokenKindCount; ++kind)
-        size += tokenQueue.CountOf(static_cast<TokenKind>(kind)) *
-                (tags.open[kind].Size() + tags.close[kind].Size());
+// The exact size of the queued tokens' HTML; `span` is the block text they
+// tile. Counted in 64 bits, which no window can exceed.
+std::uint64_t WindowHtmlSize(const TokenTags& tags, std::string_view span) {
+    std::uint64_t size = EscapedSize(span);
+    tokenQueue.ForEach([&](const Token& token) {
+        const auto kind = static_cast<std::size_t>(token.kind);
+        size += tags.open[kind].size() + tags.close[kind].size();
+    });
     return size;
 }
 
-// Drains the token queue into `to`; `span` is the block text the tokens tile,
-// in a body readable up to `readableEnd`. Returns the end of what was written.
-char* WriteTokens(char* to, const TokenTags& tags, const SpecialOffsets& specials,
-                  const char* readableEnd) {
-    const std::size_t* special = specials.data();  // the first not yet passed
-    std::size_t offset = 0;                        // of the current token in the span
+// Drains the token queue into `to`; `span` is the block text the tokens tile.
+// Returns the end of what was written.
+char* WriteTokens(char* to, const TokenTags& tags, std::string_view span, const char* readableEnd) {
+    SpecialFinder specials(span);
+    std::size_t offset = 0;  // of the current token in the span
     tokenQueue.DrainEach([&](const Token& token) {
         const auto kind = static_cast<std::size_t>(token.kind);
         const std::size_t end = offset + token.text.size();
         to = tags.open[kind].WriteTo(to);
-        if (*special < end) [[unlikely]] {
-            to = CopyEscaped(to, token.text, *special - offset);
-            while (*special < end) ++special;
+        if (const std::size_t special = specials.Next(); special < end) [[unlikely]] {
+            to = CopyEscaped(to, token.text, special - offset);
+            specials.PassTo(end);
         } else {
-            to = CopyText(to, token.text, readableEnd);
+            to = CopyShortText(to, token.text, readableEnd);
         }
         to = tags.close[kind].WriteTo(to);
         offset = end;
@@ -205,41 +205,38 @@ char* WriteTokens(char* to, const TokenTags& tags, const SpecialOffsets& special
     return to;
 }
 
-// A guess at a block's HTML size, from the tags' average size and a token
-// every six bytes (real Delphi has one every seven or so). Only makes the
-// output grow once for most blocks; the writing itself sizes exactly.
-std::size_t GuessBlockHtmlSize(const TokenTags& tags, std::size_t blockSize) noexcept {
-    std::size_t tagBytes = 0;
-    for (std::size_t kind = 0; kind < kTokenKindCount; ++kind)
-        tagBytes += tags.open[kind].Size() + tags.close[kind].Size();
-    return blockSize + blockSize / 6 * (tagBytes / kTokenKindCount) + kBlockOpen.size() +
-           kBlockClose.size();
+constexpr std::size_t kOutputSlack = kPieceRoom;
+
+// Room in `out` for `size` more bytes and the slack; a size no buffer can
+// hold (in a 32-bit size_t, with the byte kept for the NUL) fails as memory does.
+char* ExtendBy(TextBuffer& out, std::uint64_t size) {
+    if (size > SIZE_MAX - 1 - kOutputSlack - out.Size())
+        throw std::length_error("rewritten body too large");
+    return out.Extend(static_cast<std::size_t>(size), kOutputSlack);
 }
 
 // Tokens lexed and written per window: few enough that they are still in the
-// cache when they are written.
+// cache when they are written, and that the queue stays small.
 constexpr std::size_t kTokensPerWindow = 2048;
 
-// Lexes a block and writes its HTML a window of tokens at a time. The block
-// lies in a body that is readable up to `readableEnd`.
+// Lexes a block and writes its HTML a window of tokens at a time, each window
+// into room of its exact size.
 void WriteBlock(TextBuffer& out, const TokenTags& tags, std::string_view inner,
-                const char* readableEnd, SpecialOffsets& specials) {
+                const char* readableEnd) {
     // The body outlives the call, and the queue is drained before it returns.
-    BlockLexer lexer(inner, BlockLexer::BorrowText{});
-    const std::string_view block = tokenQueue.BlockText();
+    BlockLexer lexer(inner);
     out.Append(kBlockOpen);
     std::size_t spanStart = 0;
     for (bool more = true; more;) {
         more = lexer.LexMore(kTokensPerWindow);
-        const std::string_view span = block.substr(spanStart, lexer.LexedEnd() - spanStart);
-        CollectSpecials(span, specials);
-        const std::size_t size = WindowHtmlSize(tags, span, specials);
-        char* const start = out.Extend(size, kOutputSlack);
-        [[maybe_unused]] const char* const end = WriteTokens(start, tags, specials, readableEnd);
-        assert(end == start + size);
+        const std::string_view span = inner.substr(spanStart, lexer.LexedEnd() - spanStart);
+        const std::uint64_t size = WindowHtmlSize(tags, span);
+        char* const start = ExtendBy(out, size);
+        if (WriteTokens(start, tags, span, readableEnd) != start + size)
+            throw std::logic_error("window HTML size miscounted");
         spanStart = lexer.LexedEnd();
     }
-    out.Append(kBlockClose);
+    out.Append(kFontClose);
 }
 
 }  // namespace
@@ -258,20 +255,15 @@ const char* FormatBody(const char* body) {
     const TokenTags tags = ComposeTokenTags(styleTags);
     TextBuffer out = resultRing.TakeBuffer();
     try {
-        SpecialOffsets specials;
         out.Reserve(text.size());
         // Each block is searched for after the previous one in the original
         // body, so the HTML written is never read again and every pass ends.
         std::size_t pos = 0;
         while (close != std::string_view::npos) {
             out.Append(text.substr(pos, open - pos));
-            // Room for this block and the rest of the body as they stand, so
-            // that the output grows about once, not once per block.
             const std::size_t innerStart = open + kOpenMarker.size();
-            const std::string_view inner = text.substr(innerStart, close - innerStart);
-            out.Reserve(out.Size() + GuessBlockHtmlSize(tags, inner.size()) +
-                        (text.size() - close));
-            WriteBlock(out, tags, inner, text.data() + text.size(), specials);
+            WriteBlock(out, tags, text.substr(innerStart, close - innerStart),
+                       text.data() + text.size());
             pos = close + kCloseMarker.size();
             open = text.find(kOpenMarker, pos);
             if (open == std::string_view::npos) break;

@@ -12,15 +12,9 @@
 
 namespace lumarix {
 
-BlockLexer::BlockLexer(std::string_view blockText) {
-    tokenQueue.StartBlock(blockText);
-    text_ = tokenQueue.BlockText();
-    n_ = text_.size();
-}
-
-BlockLexer::BlockLexer(std::string_view blockText, BorrowText) noexcept
+BlockLexer::BlockLexer(std::string_view blockText) noexcept
     : text_(blockText), n_(blockText.size()) {
-    tokenQueue.StartBorrowedBlock(blockText);
+    tokenQueue.Drop();
 }
 
 inline bool BlockLexer::IsOperatorByte(std::size_t p) const noexcept {

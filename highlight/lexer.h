@@ -9,8 +9,8 @@
 namespace lumarix {
 
 // Empties tokenQueue, then fills it with the tokens of blockText in source
-// order. The queue keeps its own copy of the text; the token texts joined give
-// it back byte for byte. No input is an error.
+// order. The tokens view blockText, which must outlive them; their texts
+// joined give it back byte for byte. No input is an error.
 void LexBlock(std::string_view blockText);
 
 // The same pass, a window of tokens at a time, so that a large block's tokens
@@ -19,11 +19,8 @@ void LexBlock(std::string_view blockText);
 // LexBlock appends, in the same order.
 class BlockLexer {
   public:
-    // Empties tokenQueue and gives it a copy of the block's text.
-    explicit BlockLexer(std::string_view blockText);
-    // The same, but the tokens view `blockText` itself, which must outlive them.
-    struct BorrowText {};
-    BlockLexer(std::string_view blockText, BorrowText) noexcept;
+    // Empties tokenQueue; the tokens view `blockText`, which must outlive them.
+    explicit BlockLexer(std::string_view blockText) noexcept;
 
     // Appends the next tokens until at least `count` more are queued (a step
     // of the scan may append up to three) or the block ends. Returns whether
@@ -48,7 +45,7 @@ class BlockLexer {
     std::size_t EndOfNumber(std::size_t from, bool stopAtDot) const noexcept;
     bool ReadDelimitedToken();
 
-    std::string_view text_;  // the queue's copy of the block
+    std::string_view text_;
     std::size_t n_ = 0;
     std::size_t i_ = 0;  // the byte being examined
     std::size_t w_ = 0;  // the first byte not yet in a token

@@ -3,10 +3,6 @@
 namespace lumarix {
 namespace {
 
-constexpr char FoldAscii(char c) noexcept {
-    return (c >= 'A' && c <= 'Z') ? char(c | 0x20) : c;
-}
-
 constexpr std::size_t kMinKeyWord = 2;
 constexpr std::size_t kMaxKeyWord = 14;
 
@@ -79,17 +75,6 @@ bool IsKeyWord(std::string_view word) noexcept {
     // never turns another byte into a letter.
     for (std::size_t k = 0; k < word.size(); ++k)
         if (FoldedAt(word, k) != static_cast<unsigned char>(slot.text[k])) return false;
-    return true;
-}
-
-bool IsOperatorAt(std::string_view text, std::size_t pos) noexcept {
-    return pos < text.size() && HasClass(text[pos], kOperatorStart);
-}
-
-bool IsTextAt(std::string_view text, std::size_t pos, std::string_view literal) noexcept {
-    if (pos > text.size() || text.size() - pos < literal.size()) return false;
-    for (std::size_t k = 0; k < literal.size(); ++k)
-        if (FoldAscii(text[pos + k]) != FoldAscii(literal[k])) return false;
     return true;
 }
 

@@ -1,4 +1,4 @@
-// Key word and operator tables of the Delphi lexer, and the three tests that
+// Key word and operator tables of the Delphi lexer, and the tests that
 // search them. Every answer equals a linear search of the tables with ASCII
 // case folding; the structures behind the tests only make the answers cheap.
 #pragma once
@@ -10,114 +10,23 @@
 
 namespace lumarix {
 
-// Delphi key words, lower case. The first 99 rows are the historical table,
+// Delphi key words, lower case. The first 99 entries are the historical table,
 // kept whole (misspellings and repeats included) so that nothing that matched
 // before stops matching; the last three complete the language's reserved words.
 inline constexpr std::array<std::string_view, 102> KeyWordTable = {
-    "function",
-    "begin",
-    "end",
-    "procedure",
-    "var",
-    "const",
-    "string",
-    "for",
-    "if",
-    "while",
-    "do",
-    "then",
-    "to",
-    "type",
-    "class",
-    "record",
-    "packed",
-    "protected",
-    "public",
-    "private",
-    "published",
-    "exports",
-    "try",
-    "except",
-    "finally",
-    "and",
-    "mod",
-    "shr",
-    "array",
-    "file",
-    "nil",
-    "as",
-    "finalization",
-    "not",
-    "stringresource",
-    "asm",
-    "object",
-    "of",
-    "threadvar",
-    "case",
-    "or",
-    "goto",
-    "out",
-    "constructor",
-    "implemetation",
-    "unit",
-    "destructor",
-    "in",
-    "program",
-    "until",
-    "disinterface",
-    "inherited",
-    "property",
-    "uses",
-    "div",
-    "initialization",
-    "raise",
-    "inline",
-    "downto",
-    "interface",
-    "with",
-    "else",
-    "is",
-    "resourcestring",
-    "xor",
-    "label",
-    "set",
-    "library",
-    "shl",
-    "absolute",
-    "external",
-    "pascal",
-    "safecall",
-    "abstract",
-    "far",
-    "private",
-    "stdcall",
-    "assembler",
-    "forward",
-    "protected",
-    "stored",
-    "automated",
-    "index",
-    "virtual",
-    "cdecl",
-    "message",
-    "write",
-    "default",
-    "name",
-    "read",
-    "writeonly",
-    "dispid",
-    "near",
-    "readonly",
-    "dynamic",
-    "nodefault",
-    "register",
-    "override",
-    "resident",
+    "function", "begin", "end", "procedure", "var", "const", "string", "for", "if", "while", "do",
+    "then", "to", "type", "class", "record", "packed", "protected", "public", "private",
+    "published", "exports", "try", "except", "finally", "and", "mod", "shr", "array", "file", "nil",
+    "as", "finalization", "not", "stringresource", "asm", "object", "of", "threadvar", "case", "or",
+    "goto", "out", "constructor", "implemetation", "unit", "destructor", "in", "program", "until",
+    "disinterface", "inherited", "property", "uses", "div", "initialization", "raise", "inline",
+    "downto", "interface", "with", "else", "is", "resourcestring", "xor", "label", "set", "library",
+    "shl", "absolute", "external", "pascal", "safecall", "abstract", "far", "private", "stdcall",
+    "assembler", "forward", "protected", "stored", "automated", "index", "virtual", "cdecl",
+    "message", "write", "default", "name", "read", "writeonly", "dispid", "near", "readonly",
+    "dynamic", "nodefault", "register", "override", "resident",
     // Reserved words the historical table missed or misspelt.
-    "implementation",
-    "dispinterface",
-    "repeat",
-};
+    "implementation", "dispinterface", "repeat"};
 
 // Operators and delimiters, in search order. Every two-byte entry begins with a
 // byte that is an entry by itself, so "an operator begins here" depends only
@@ -128,8 +37,6 @@ inline constexpr std::array<std::string_view, 29> OperatorTable = {
 };
 
 bool IsKeyWord(std::string_view word) noexcept;
-bool IsOperatorAt(std::string_view text, std::size_t pos) noexcept;
-bool IsTextAt(std::string_view text, std::size_t pos, std::string_view literal) noexcept;
 
 // Byte classes for the scanners. Bytes 128 to 255 are never letters or digits.
 enum ByteClass : std::uint8_t {

@@ -16,9 +16,24 @@ struct Cp1250Letter {
 
 // The Polish letters outside ASCII.
 inline constexpr std::array<Cp1250Letter, 18> kPolishLetters = {{
-    {U'ą', 0xB9}, {U'ć', 0xE6}, {U'ę', 0xEA}, {U'ł', 0xB3}, {U'ń', 0xF1}, {U'ó', 0xF3},
-    {U'ś', 0x9C}, {U'ź', 0x9F}, {U'ż', 0xBF}, {U'Ą', 0xA5}, {U'Ć', 0xC6}, {U'Ę', 0xCA},
-    {U'Ł', 0xA3}, {U'Ń', 0xD1}, {U'Ó', 0xD3}, {U'Ś', 0x8C}, {U'Ź', 0x8F}, {U'Ż', 0xAF},
+    {U'ą', 0xB9},
+    {U'ć', 0xE6},
+    {U'ę', 0xEA},
+    {U'ł', 0xB3},
+    {U'ń', 0xF1},
+    {U'ó', 0xF3},
+    {U'ś', 0x9C},
+    {U'ź', 0x9F},
+    {U'ż', 0xBF},
+    {U'Ą', 0xA5},
+    {U'Ć', 0xC6},
+    {U'Ę', 0xCA},
+    {U'Ł', 0xA3},
+    {U'Ń', 0xD1},
+    {U'Ó', 0xD3},
+    {U'Ś', 0x8C},
+    {U'Ź', 0x8F},
+    {U'Ż', 0xAF},
 }};
 
 constexpr unsigned char ToCp1250Byte(char32_t cp) {
@@ -51,7 +66,7 @@ struct Cp1250Text {
         }
     }
 
-    const char* c_str() const noexcept { return bytes.data(); }
+    constexpr const char* c_str() const noexcept { return bytes.data(); }
 };
 
 }  // namespace lumarix

@@ -1,10 +1,13 @@
-// The module's one entry point: a plain selection on the call id.
+// The module's one entry point: a table of the calls it knows.
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 
 #include "highlight/style_tags.h"
 #include "host/host_link.h"
 #include "host/interception.h"
+#include "host/protocol.h"
 #include "host/records.h"
 #include "host/settings_columns.h"
 #include "host/settings_page.h"
@@ -17,58 +20,96 @@ constexpr char kNameInCapitals[] = "LUMARIX";
 constexpr char kPlatformText[] = "W98";
 constexpr char kName[] = "Lumarix";
 
-std::intptr_t TextAnswer(const char* text) { return reinterpret_cast<std::intptr_t>(text); }
+// Calls 21020 and 22100 both rebuild the style tags, and answer differently.
+template <std::intptr_t Answer>
+std::intptr_t RebuildFromSettings(const HostCall&) {
+    RebuildStyleTags(ReadCategoryStyles());
+    return Answer;
+}
 
-std::intptr_t RebuildFromSettings() { return RebuildStyleTags(ReadColumnText); }
+template <std::intptr_t (*Work)()>
+std::intptr_t Run(const HostCall&) {
+    return Work();
+}
 
-std::uint32_t ItemNumberOf(const void* record) {
-    std::uint32_t number;
-    std::memcpy(&number, static_cast<const char*>(record) + 2, sizeof number);
-    return number;
+std::intptr_t HoldControl(const HostCall& call) {
+    heldControl = reinterpret_cast<HostControl*>(call.param1);
+    return 1;
+}
+
+std::intptr_t DropControl(const HostCall&) {
+    heldControl = nullptr;
+    return 1;
+}
+
+std::intptr_t TakeMessage(const HostCall& call) {
+    auto* message = reinterpret_cast<ChatMessage*>(call.param1);
+    return message ? InterceptMessage(message) : 1;
+}
+
+std::intptr_t TakePageAction(const HostCall& call) {
+    const auto* record = reinterpret_cast<const char*>(call.param1);
+    if (!record) return 0;
+    std::uint32_t itemNumber;
+    std::memcpy(&itemNumber, record + 2, sizeof itemNumber);
+    if ((itemNumber & kItemTagMask) == kItemNumberTag) OnPageAction(itemNumber);
+    return 0;
+}
+
+template <std::intptr_t Answer>
+std::intptr_t AnswerNumber(const HostCall&) {
+    return Answer;
+}
+
+template <const char* Text>
+std::intptr_t AnswerText(const HostCall&) {
+    return reinterpret_cast<std::intptr_t>(Text);
+}
+
+struct NamedCall {
+    std::uint32_t id;
+    std::intptr_t (*run)(const HostCall&);
+    // What the call answers when its work failed (memory ran out): a message
+    // passes unchanged, and the other calls give their usual answer.
+    std::intptr_t answerOnFailure;
+};
+
+constexpr std::array<NamedCall, 18> kNamedCalls = {{
+    {kCallHoldControl, HoldControl, 0},
+    {kCallDropControl, DropControl, 0},
+    {kCallApiLevel, AnswerNumber<2>, 0},
+    {kCallMessageSlots, AnswerNumber<64>, 0},
+    {kCallMessage, TakeMessage, 1},
+    {kCallRegisterColumns, Run<RegisterColumns>, 1},
+    {kCallSettingsLoaded, RebuildFromSettings<0>, 0},
+    {kCallBuildPage, Run<BuildSettingsPage>, 1},
+    {kCallSettingsChanged, RebuildFromSettings<1>, 1},
+    {kCallPageAction, TakePageAction, 0},
+    {kCallPluginNumber, AnswerNumber<1000>, 0},
+    {kCallPluginBuild, AnswerNumber<536>, 0},
+    {kCallVersionText, AnswerText<kVersionText>, 0},
+    {kCallNameInCapitals, AnswerText<kNameInCapitals>, 0},
+    {kCallPlatformText, AnswerText<kPlatformText>, 0},
+    {kCallReserved15, AnswerNumber<0>, 0},
+    {kCallNameText, AnswerText<kName>, 0},
+    {kCallReserved17, AnswerNumber<0>, 0},
+}};
+
+const NamedCall* FindCall(std::uint32_t id) {
+    const auto found = std::find_if(kNamedCalls.begin(), kNamedCalls.end(),
+                                    [id](const NamedCall& c) { return c.id == id; });
+    return found == kNamedCalls.end() ? nullptr : &*found;
 }
 
 std::intptr_t Dispatch(const HostCall& call) {
-    switch (call.head.id) {
-        case 20001: heldControl = reinterpret_cast<HostControl*>(call.param1); return 1;
-        case 20002: heldControl = nullptr; return 1;
-        case 20020: return 2;
-        case 20021: return 64;
-        case 20100: {
-            auto* message = reinterpret_cast<ChatMessage*>(call.param1);
-            return message ? InterceptMessage(message) : 1;
-        }
-        case 21001: return RegisterColumns();
-        case 21020: RebuildFromSettings(); return 0;
-        case 22000: return BuildSettingsPage();
-        case 22100: RebuildFromSettings(); return 1;
-        case 22200: {
-            const auto* record = reinterpret_cast<const void*>(call.param1);
-            if (record && (ItemNumberOf(record) & 0xFF000000u) == kItemNumberTag)
-                OnPageAction(record);
-            return 0;
-        }
-        case 30010: return 1000;
-        case 30011: return 536;
-        case 30012: return TextAnswer(kVersionText);
-        case 30013: return TextAnswer(kNameInCapitals);
-        case 30014: return TextAnswer(kPlatformText);
-        case 30015: return 0;
-        case 30016: return TextAnswer(kName);
-        case 30017: return 0;
-        default:
-            if (IsHostHeld()) ReportUnhandled(1);
-            return 0;
-    }
+    if (const NamedCall* named = FindCall(call.head.id)) return named->run(call);
+    if (IsHostHeld()) ReportUnhandled(1);
+    return 0;
 }
 
-// What a call answers when its work failed (memory ran out): the message
-// passes unchanged, and the other calls give their usual answer.
 std::intptr_t AnswerOnFailure(std::uint32_t id) {
-    switch (id) {
-        case 20100: return 1;
-        case 21001: case 22000: case 22100: return 1;
-        default: return 0;
-    }
+    const NamedCall* named = FindCall(id);
+    return named ? named->answerOnFailure : 0;
 }
 
 }  // namespace

@@ -1,11 +1,23 @@
 #include "host/host_link.h"
 
+#include "host/protocol.h"
+
 namespace lumarix {
 
 HostControl* heldControl = nullptr;
 
 CallHead MakeHead(std::uint16_t size, std::uint32_t id) noexcept {
     return CallHead{size, id, 0, 0, 0, 0};
+}
+
+PageItem MakeItemQuery(std::uint32_t n, std::uint32_t request) noexcept {
+    PageItem item{};
+    item.size = kPageItemSize;
+    item.id = kItemNumberTag + n;
+    item.parent = kSettingsPageId;
+    item.field10 = -2;
+    item.request = request;
+    return item;
 }
 
 std::intptr_t SendRecord(void* record) {
@@ -17,6 +29,8 @@ std::intptr_t SendHostCall(std::uint32_t id, HostWord param1, HostWord param2) {
     return SendRecord(&call);
 }
 
-void ReportUnhandled(std::int32_t code) { heldControl->ops->reportUnhandled(heldControl, code); }
+void ReportUnhandled(std::int32_t code) {
+    heldControl->ops->reportUnhandled(heldControl, code);
+}
 
 }  // namespace lumarix

@@ -16,7 +16,7 @@ bool HoldsBothMarkers(std::string_view body) {
 
 ForwardRecord MakeForwardRecord(std::uint32_t answerOf200, ChatMessage* copy) {
     ForwardRecord record{};
-    record.head = MakeHead(sizeof(ForwardRecord), 250);
+    record.head = MakeHead(sizeof(ForwardRecord), kSendForwardMessage);
     record.head.head1 = 3;
     record.head.head2 = answerOf200;
     record.head.head3 = 310;
@@ -32,9 +32,10 @@ std::intptr_t ForwardRewrittenCopy(ChatMessage* message) {
     copy->body = FormatBody(message->body);
     copy->flags |= kFlagBodyReplaced;
     message->flags |= kFlagForwarded;
-    const auto answer = SendHostCall(200, 10, reinterpret_cast<HostWord>(copy->text18));
+    const auto answer =
+        SendHostCall(kSendNewMessageId, 10, reinterpret_cast<HostWord>(copy->text18));
     ForwardRecord record = MakeForwardRecord(static_cast<std::uint32_t>(answer), copy.get());
-    SendHostCall(10103, reinterpret_cast<HostWord>(&record), 0);
+    SendHostCall(kSendRecord, reinterpret_cast<HostWord>(&record), 0);
     return 1;
 }
 

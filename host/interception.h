@@ -3,13 +3,10 @@
 
 #include <cstdint>
 
+#include "host/protocol.h"
 #include "host/records.h"
 
 namespace lumarix {
-
-inline constexpr std::uint32_t kFlagRewriteIntoCopy = 0x2;
-inline constexpr std::uint32_t kFlagBodyReplaced = 0x200;
-inline constexpr std::uint32_t kFlagForwarded = 0x3000;
 
 // Answers 2 when the body was replaced in place, otherwise 1. The message is
 // changed only once its new body is complete.

@@ -127,45 +127,65 @@ inline constexpr std::uint16_t kPageItemExtendedSize = sizeof(PageItem);
 // The 32-bit layout must match the host byte for byte.
 static_assert(sizeof(CallHead) == 22);
 static_assert(sizeof(HostCall) == 30);
-static_assert(offsetof(HostCall, head.id) == 2 && offsetof(HostCall, head.head1) == 6 &&
-              offsetof(HostCall, head.head2) == 10 && offsetof(HostCall, head.head3) == 14 &&
-              offsetof(HostCall, head.head4) == 18 && offsetof(HostCall, param1) == 22 &&
-              offsetof(HostCall, param2) == 26);
-
 static_assert(sizeof(ChatMessage) == 58);
-static_assert(offsetof(ChatMessage, field2) == 2 && offsetof(ChatMessage, field6) == 6 &&
-              offsetof(ChatMessage, field10) == 10 && offsetof(ChatMessage, text14) == 14 &&
-              offsetof(ChatMessage, text18) == 18 && offsetof(ChatMessage, body) == 22 &&
-              offsetof(ChatMessage, text26) == 26 && offsetof(ChatMessage, flags) == 30 &&
-              offsetof(ChatMessage, field34) == 34 && offsetof(ChatMessage, field38) == 38 &&
-              offsetof(ChatMessage, field42) == 42 && offsetof(ChatMessage, field46) == 46 &&
-              offsetof(ChatMessage, field50) == 50 && offsetof(ChatMessage, field54) == 54);
-
 static_assert(sizeof(ForwardRecord) == 36);
-static_assert(offsetof(ForwardRecord, head.head2) == 10 && offsetof(ForwardRecord, unset22) == 22 &&
-              offsetof(ForwardRecord, message) == 24 && offsetof(ForwardRecord, zero) == 28 &&
-              offsetof(ForwardRecord, one) == 32 && offsetof(ForwardRecord, unset33) == 33);
-
 static_assert(sizeof(ColumnRecord) == 39);
-static_assert(offsetof(ColumnRecord, reserved) == 22 && offsetof(ColumnRecord, column) == 23 &&
-              offsetof(ColumnRecord, type) == 27 && offsetof(ColumnRecord, defaultValue) == 31 &&
-              offsetof(ColumnRecord, key) == 35);
-
-static_assert(sizeof(PageItem) == 78 && kPageItemSize == 74);
-static_assert(offsetof(PageItem, id) == 2 && offsetof(PageItem, parent) == 6 &&
-              offsetof(PageItem, field10) == 10 && offsetof(PageItem, field14) == 14 &&
-              offsetof(PageItem, field18) == 18 && offsetof(PageItem, field22) == 22 &&
-              offsetof(PageItem, field26) == 26 && offsetof(PageItem, request) == 30 &&
-              offsetof(PageItem, itemKind) == 34 && offsetof(PageItem, mask) == 38 &&
-              offsetof(PageItem, field42) == 42 && offsetof(PageItem, field46) == 46 &&
-              offsetof(PageItem, text) == 50 && offsetof(PageItem, field54) == 54 &&
-              offsetof(PageItem, field58) == 58 && offsetof(PageItem, number) == 62 &&
-              offsetof(PageItem, field66) == 66 && offsetof(PageItem, field70) == 70 &&
-              offsetof(PageItem, field72) == 72 && offsetof(PageItem, indent) == 74 &&
-              offsetof(PageItem, field76) == 76);
-
-static_assert(offsetof(HostControlOps, reportUnhandled) == 5 * 4 &&
-              offsetof(HostControlOps, sendCall) == 7 * 4);
+static_assert(sizeof(PageItem) == 78);
+static_assert(kPageItemSize == 74);
+static_assert(offsetof(CallHead, id) == 2);
+static_assert(offsetof(CallHead, head1) == 6);
+static_assert(offsetof(CallHead, head2) == 10);
+static_assert(offsetof(CallHead, head3) == 14);
+static_assert(offsetof(CallHead, head4) == 18);
+static_assert(offsetof(HostCall, param1) == 22);
+static_assert(offsetof(HostCall, param2) == 26);
+static_assert(offsetof(ChatMessage, field2) == 2);
+static_assert(offsetof(ChatMessage, field6) == 6);
+static_assert(offsetof(ChatMessage, field10) == 10);
+static_assert(offsetof(ChatMessage, text14) == 14);
+static_assert(offsetof(ChatMessage, text18) == 18);
+static_assert(offsetof(ChatMessage, body) == 22);
+static_assert(offsetof(ChatMessage, text26) == 26);
+static_assert(offsetof(ChatMessage, flags) == 30);
+static_assert(offsetof(ChatMessage, field34) == 34);
+static_assert(offsetof(ChatMessage, field38) == 38);
+static_assert(offsetof(ChatMessage, field42) == 42);
+static_assert(offsetof(ChatMessage, field46) == 46);
+static_assert(offsetof(ChatMessage, field50) == 50);
+static_assert(offsetof(ChatMessage, field54) == 54);
+static_assert(offsetof(ForwardRecord, unset22) == 22);
+static_assert(offsetof(ForwardRecord, message) == 24);
+static_assert(offsetof(ForwardRecord, zero) == 28);
+static_assert(offsetof(ForwardRecord, one) == 32);
+static_assert(offsetof(ForwardRecord, unset33) == 33);
+static_assert(offsetof(ColumnRecord, reserved) == 22);
+static_assert(offsetof(ColumnRecord, column) == 23);
+static_assert(offsetof(ColumnRecord, type) == 27);
+static_assert(offsetof(ColumnRecord, defaultValue) == 31);
+static_assert(offsetof(ColumnRecord, key) == 35);
+static_assert(offsetof(PageItem, id) == 2);
+static_assert(offsetof(PageItem, parent) == 6);
+static_assert(offsetof(PageItem, field10) == 10);
+static_assert(offsetof(PageItem, field14) == 14);
+static_assert(offsetof(PageItem, field18) == 18);
+static_assert(offsetof(PageItem, field22) == 22);
+static_assert(offsetof(PageItem, field26) == 26);
+static_assert(offsetof(PageItem, request) == 30);
+static_assert(offsetof(PageItem, itemKind) == 34);
+static_assert(offsetof(PageItem, mask) == 38);
+static_assert(offsetof(PageItem, field42) == 42);
+static_assert(offsetof(PageItem, field46) == 46);
+static_assert(offsetof(PageItem, text) == 50);
+static_assert(offsetof(PageItem, field54) == 54);
+static_assert(offsetof(PageItem, field58) == 58);
+static_assert(offsetof(PageItem, number) == 62);
+static_assert(offsetof(PageItem, field66) == 66);
+static_assert(offsetof(PageItem, field70) == 70);
+static_assert(offsetof(PageItem, field72) == 72);
+static_assert(offsetof(PageItem, indent) == 74);
+static_assert(offsetof(PageItem, field76) == 76);
+static_assert(offsetof(HostControlOps, reportUnhandled) == 5 * 4);
+static_assert(offsetof(HostControlOps, sendCall) == 7 * 4);
 #endif
 
 }  // namespace lumarix

@@ -1,6 +1,7 @@
 #include "host/settings_columns.h"
 
 #include "host/host_link.h"
+#include "host/protocol.h"
 #include "host/records.h"
 
 namespace lumarix {
@@ -8,7 +9,7 @@ namespace {
 
 ColumnRecord MakeColumnRecord(const SettingsColumn& c) {
     ColumnRecord record{};
-    record.head = MakeHead(sizeof(ColumnRecord), 1102);
+    record.head = MakeHead(sizeof(ColumnRecord), kSendDeclareColumn);
     record.column = c.column;
     record.type = c.isText ? 1 : 0;
     record.defaultValue = c.isText ? reinterpret_cast<HostWord>(c.defaultText) : c.defaultInt;
@@ -16,20 +17,27 @@ ColumnRecord MakeColumnRecord(const SettingsColumn& c) {
     return record;
 }
 
-PageItem MakeValueQuery(std::uint32_t column) {
-    PageItem query{};
-    query.size = kPageItemSize;
-    query.id = kItemNumberTag + column;
-    query.parent = kSettingsPageId;
-    query.field10 = -2;
-    query.request = 0x10040;
-    return query;
-}
-
 std::string_view DefaultText(std::uint32_t column) {
     for (const SettingsColumn& c : kSettingsColumns)
         if (c.column == column) return c.isText ? c.defaultText : (c.defaultInt ? "1" : "0");
     return {};
+}
+
+void SetStyleField(CategoryStyle& style, StyleField field, std::string_view text) {
+    switch (field) {
+        case StyleField::Color:
+            style.color = text;
+            break;
+        case StyleField::Bold:
+            style.bold = text == "1";
+            break;
+        case StyleField::Italic:
+            style.italic = text == "1";
+            break;
+        case StyleField::Underline:
+            style.underline = text == "1";
+            break;
+    }
 }
 
 }  // namespace
@@ -45,10 +53,17 @@ std::intptr_t RegisterColumns() {
 
 std::string_view ReadColumnText(std::uint32_t column) {
     if (!IsHostHeld()) return DefaultText(column);
-    PageItem query = MakeValueQuery(column);
-    const auto answer = SendHostCall(10106, reinterpret_cast<HostWord>(&query), 0);
+    PageItem query = MakeItemQuery(column, 0x10040);
+    const auto answer = SendHostCall(kSendQueryValue, reinterpret_cast<HostWord>(&query), 0);
     const char* text = reinterpret_cast<const char*>(answer);
     return text ? std::string_view(text) : std::string_view();
+}
+
+CategoryStyles ReadCategoryStyles(const ColumnReader& readColumn) {
+    CategoryStyles styles;
+    for (const SettingsColumn& c : kColumnsInReadOrder)
+        SetStyleField(styles[static_cast<std::size_t>(c.category)], c.field, readColumn(c.column));
+    return styles;
 }
 
 }  // namespace lumarix

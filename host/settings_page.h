@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace lumarix {
@@ -16,13 +17,16 @@ struct PageItemRow {
 };
 
 // The items in the order the host lays them out.
-extern const std::array<PageItemRow, 31> kPageItems;
+inline constexpr std::size_t kItemsPerCategory = 5;
+inline constexpr std::size_t kPageItemCount = 6 + kItemsPerCategory * 5;
+extern const std::array<PageItemRow, kPageItemCount> kPageItems;
 
 // Sends call 10109 and the 31 creations 10101; answers 1.
 std::intptr_t BuildSettingsPage();
 
 // Flips status bit 0x2 of the colour field that belongs to the operated
-// category name; `record` is the host's record of call 22200. Answers 0.
-std::intptr_t OnPageAction(const void* record);
+// category name; `itemNumber` is the one in the host's record of call 22200.
+// Answers 0.
+std::intptr_t OnPageAction(std::uint32_t itemNumber);
 
 }  // namespace lumarix

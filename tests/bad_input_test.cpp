@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/reference_model.h"
 #include "tests/test_support.h"
 
 namespace lumarix {
@@ -21,7 +22,7 @@ namespace {
 
 using lumarix::testing::RunHost;
 
-const std::string kWrapOpen = "<font style=\"font-weight: normal;\" face=\"Courier New\">";
+const std::string kWrapOpen(reference::kBlockOpen);
 const std::string kWrapClose = "</font>";
 
 // Colours and switches of the default settings.
@@ -35,27 +36,14 @@ const Style kStrings{"#0000FF"};
 const Style kNumbers{"#FF0000"};
 const Style kComments{"#000080", false, true};
 
-std::string Escape(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '&')
-            out += "&amp;";
-        else if (c == '<')
-            out += "&lt;";
-        else if (c == '>')
-            out += "&gt;";
-        else
-            out += c;
-    }
-    return out;
-}
+using reference::EscapeHtml;
 
 std::string Tagged(const Style& s, const std::string& text) {
     std::string out = "<font color=\"" + s.color + "\">";
     out += s.italic ? "<i>" : "";
     out += s.bold ? "<b>" : "";
     out += s.underline ? "<u>" : "";
-    out += Escape(text);
+    out += EscapeHtml(text);
     out += s.underline ? "</u>" : "";
     out += s.bold ? "</b>" : "";
     out += s.italic ? "</i>" : "";
@@ -198,7 +186,7 @@ TEST(BadInput, EveryByteAloneInABlock) {
         body += "[delphi]" + byte + "[/delphi]";
         const std::string token = byte == "'"   ? Tagged(kStrings, byte)
                                   : byte == "{" ? Tagged(kComments, byte)
-                                                : Escape(byte);
+                                                : EscapeHtml(byte);
         expected += kWrapOpen + token + kWrapClose;
     }
     ExpectRewrite(body, expected);

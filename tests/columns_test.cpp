@@ -9,21 +9,25 @@
 namespace lumarix {
 namespace {
 
-std::intptr_t LX_STDCALL AnswerNull(HostControl*, void*) { return 0; }
-std::intptr_t LX_STDCALL IgnoreReport(HostControl*, std::int32_t) { return 0; }
+std::intptr_t LX_STDCALL AnswerNull(HostControl*, void*) {
+    return 0;
+}
+std::intptr_t LX_STDCALL IgnoreReport(HostControl*, std::int32_t) {
+    return 0;
+}
 
 class ColumnsTest : public ::testing::Test {
-protected:
+  protected:
     void TearDown() override { heldControl = nullptr; }
 };
 
 TEST_F(ColumnsTest, NullAnswerReadsAsTheEmptyText) {
-    static const HostControlOps ops = {nullptr, nullptr, nullptr, nullptr, nullptr,
-                                       IgnoreReport, nullptr, AnswerNull};
+    static const HostControlOps ops = {nullptr, nullptr,      nullptr, nullptr,
+                                       nullptr, IgnoreReport, nullptr, AnswerNull};
     HostControl control{&ops};
     heldControl = &control;
     EXPECT_EQ(ReadColumnText(1000021), "");
-    RebuildStyleTags(ReadColumnText);
+    RebuildStyleTags(ReadCategoryStyles());
     EXPECT_EQ(styleTags[Category::Comments].colorOpen, "<font color=\"\">");
     EXPECT_EQ(styleTags[Category::Key_words].boldOpen, "");
 }
@@ -35,7 +39,7 @@ TEST_F(ColumnsTest, WithoutAControlTheRegisteredDefaultsApply) {
         EXPECT_EQ(ReadColumnText(c.column), expected) << c.key;
     }
     EXPECT_EQ(ReadColumnText(1000030), "");  // no such column
-    RebuildStyleTags(ReadColumnText);
+    RebuildStyleTags(ReadCategoryStyles());
     EXPECT_EQ(styleTags[Category::Operators].colorOpen, "<font color=\"#840000\">");
     EXPECT_EQ(styleTags[Category::Operators].boldOpen, "<b>");
     EXPECT_EQ(styleTags[Category::Comments].italicOpen, "<i>");

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "host/protocol.h"
 #include "tests/test_support.h"
 
 namespace lumarix {
@@ -17,6 +18,22 @@ class DispatchTest : public testing::PluginTest {
   protected:
     void Hold() { HoldControl(); }
 };
+
+// The tests below use the protocol's names where a number is a means, not the
+// subject; this pins the names to the host's numbers.
+TEST(Protocol, NamesCarryTheHostsNumbers) {
+    const std::pair<std::uint32_t, std::uint32_t> pins[] = {
+        {kItemNumberTag, 0x11000000}, {kItemTagMask, 0xFF000000}, {kSettingsPageId, 1000010},
+        {kFlagRewriteIntoCopy, 0x2},  {kFlagBodyReplaced, 0x200}, {kFlagForwarded, 0x3000},
+        {kStatusHidden, 0x2},         {kItemSwitch, 0x60000},     {kItemColorEntry, 0x80B0000},
+        {kItemSameLine, 0x40},        {kItemPlainText, 0x80000},  {kItemPage, 0x10},
+        {kItemGroupStart, 0xF0000},   {kItemGroupEnd, 0x100000},  {kSendQueryValue, 10106},
+        {kSendQueryStatus, 10107},    {kSendChangeStatus, 10108}, {kSendCreateItem, 10101},
+        {kSendPageIcon, 10109},       {kSendRecord, 10103},       {kSendNewMessageId, 200},
+        {kSendForwardMessage, 250},   {kSendDeclareColumn, 1102},
+    };
+    for (const auto& [name, number] : pins) EXPECT_EQ(name, number);
+}
 
 TEST_F(DispatchTest, IdentityAnswers) {
     Hold();
@@ -100,8 +117,8 @@ TEST_F(DispatchTest, PageNoticesOutsideTheCategoryNamesSendNothing) {
     Hold();
     host_->Call(22000);
     host_->ClearReceived();
-    for (std::uint32_t number : {0x12000000u + 1000026, 0x11000000u + 1000031,
-                                 0x11000000u + 1000043, 0x11000000u + 1000022, 0x01000000u}) {
+    for (std::uint32_t number : {0x12000000u + 1000026, kItemNumberTag + 1000031,
+                                 kItemNumberTag + 1000043, kItemNumberTag + 1000022, 0x01000000u}) {
         auto notice = PageNotice(number);
         EXPECT_EQ(host_->Call(22200, reinterpret_cast<HostWord>(notice.data())), 0) << number;
     }
@@ -115,7 +132,7 @@ TEST_F(DispatchTest, CallsThatNeedTheHostSendNothingWithoutAControl) {
     EXPECT_EQ(host_->Call(22000), 1);
     EXPECT_EQ(host_->Call(21020), 0);
     EXPECT_EQ(host_->Call(22100), 1);
-    auto notice = PageNotice(0x11000000u + 1000026);
+    auto notice = PageNotice(kItemNumberTag + 1000026);
     EXPECT_EQ(host_->Call(22200, reinterpret_cast<HostWord>(notice.data())), 0);
     EXPECT_TRUE(host_->Received().empty());
 }
@@ -220,7 +237,7 @@ TEST_F(DispatchTest, RebuildReadsTwentyColumnsThroughValueQueries) {
         EXPECT_EQ(zero14, 0);
         EXPECT_EQ(zero22, 0);
         EXPECT_EQ(request, 0x10040u);
-        columns.push_back(id - 0x11000000u);
+        columns.push_back(id - kItemNumberTag);
     }
     std::vector<std::uint32_t> expected;
     for (std::uint32_t c = 1000031; c <= 1000045; ++c) expected.push_back(c);

@@ -8,9 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "highlight/lexer.h"
 #include "highlight/style_tags.h"
 #include "highlight/token_queue.h"
+#include "host/settings_columns.h"
+#include "tests/reference_model.h"
 #include "tests/test_support.h"
 
 namespace lumarix {
@@ -32,11 +33,11 @@ std::map<std::uint32_t, std::string> DefaultSettings() {
 
 void Rebuild(const std::map<std::uint32_t, std::string>& settings,
              std::vector<std::uint32_t>* reads = nullptr) {
-    RebuildStyleTags([&](std::uint32_t column) -> std::string_view {
+    RebuildStyleTags(ReadCategoryStyles([&](std::uint32_t column) -> std::string_view {
         if (reads) reads->push_back(column);
         const auto it = settings.find(column);
         return it == settings.end() ? std::string_view() : std::string_view(it->second);
-    });
+    }));
 }
 
 std::string Format(const std::string& body) {
@@ -219,41 +220,17 @@ TEST_F(FormatterTest, DefaultStyleTags) {
     }
 }
 
-TEST_F(FormatterTest, ApplyStyleSwitchIgnoresOtherColumns) {
-    StyleTagSet tags;
-    const ColumnReader allOn = [](std::uint32_t) { return std::string_view("1"); };
-    for (std::uint32_t column : {1000021u, 1000030u, 1000046u, 0u}) {
-        ApplyStyleSwitch(column, allOn, tags);
-        for (const CategoryTags& c : tags.categories)
-            EXPECT_EQ(c.boldOpen + c.italicOpen + c.underlineOpen, "") << column;
-    }
-    ApplyStyleSwitch(1000031, allOn, tags);  // Strings bold
-    EXPECT_EQ(tags[Category::Strings].boldOpen, "<b>");
-}
-
 // The formatting written out plainly from the whole block's tokens: the
 // formatter, which lexes and writes large blocks a window at a time, must give
 // the same bytes.
 std::string RenderPlainly(const std::string& block) {
-    const Category categories[] = {Category::Operators, Category::Key_words, Category::Strings,
-                                   Category::Comments, Category::Numbers};
-    LexBlock(block);
-    std::string html = kOpen;
-    while (!tokenQueue.Empty()) {
-        const Token token = tokenQueue.Front();
-        tokenQueue.PopFront();
-        std::string text;
-        for (char c : token.text)
-            text += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : std::string(1, c);
-        if (token.kind == TokenKind::Plain) {
-            html += text;
-            continue;
-        }
-        const CategoryTags& t = styleTags[categories[static_cast<int>(token.kind)]];
-        html += t.colorOpen + t.italicOpen + t.boldOpen + t.underlineOpen + text +
-                t.underlineClose + t.boldClose + t.italicClose + "</font>";
+    reference::KindTags tags;
+    for (std::size_t kind = 0; kind < kCategoryCount; ++kind) {
+        const CategoryTags& t = styleTags.categories[kind];
+        tags.open[kind] = t.colorOpen + t.italicOpen + t.boldOpen + t.underlineOpen;
+        tags.close[kind] = t.underlineClose + t.boldClose + t.italicClose + "</font>";
     }
-    return html + "</font>";
+    return reference::RenderBlock(block, tags);
 }
 
 TEST_F(FormatterTest, LargeBlocksMatchThePlainRendering) {

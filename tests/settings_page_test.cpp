@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "host/protocol.h"
 #include "host/records.h"
 #include "tests/test_support.h"
 #include "tools/module_loader.h"
@@ -25,8 +26,8 @@ using tools::LoadedModule;
 using tools::ReceivedCall;
 using tools::StandInHost;
 
-constexpr std::uint32_t kTag = 0x11000000;
-constexpr std::uint32_t kPageId = 1000010;
+constexpr std::uint32_t kTag = kItemNumberTag;
+constexpr std::uint32_t kPageId = kSettingsPageId;
 
 // The text address at offset 50 is as wide as a pointer; the fields behind it
 // move by the difference on 64-bit builds.

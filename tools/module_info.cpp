@@ -8,12 +8,39 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <vector>
 #endif
 
 namespace lumarix::tools {
 
 #if defined(_WIN32)
 namespace {
+
+struct VersionResource {
+    std::array<std::uint16_t, 4> fileVersion{};     // from VS_FIXEDFILEINFO
+    std::array<std::uint16_t, 4> productVersion{};  // from VS_FIXEDFILEINFO
+    std::uint16_t language = 0;                     // first Translation entry
+    std::uint16_t codePage = 0;
+    std::string internalName;
+    std::string originalFilename;
+};
+
+struct IconImage {
+    int width = 0;
+    int height = 0;
+    int bitsPerPixel = 0;
+};
+
+struct IconResource {
+    std::vector<IconImage> stored;  // the images of the icon group, as stored
+    IconImage loaded;               // the icon LoadImage makes at 16 x 16
+};
+
+constexpr int kIconResourceId = 100;
 
 std::string ErrorText(const std::string& what) {
     return what + " (error " + std::to_string(GetLastError()) + ")";
@@ -130,8 +157,7 @@ std::string FormatImage(const IconImage& image) {
            std::to_string(image.bitsPerPixel) + " bpp";
 }
 
-}  // namespace
-
+// The module's version resource; nullopt with `error` set when it has none.
 std::optional<VersionResource> ReadVersionResource(const std::string& modulePath,
                                                    std::string& error) {
     DWORD ignored = 0;
@@ -182,6 +208,7 @@ std::optional<VersionResource> ReadVersionResource(const std::string& modulePath
     return version;
 }
 
+// Icon 100 of the module; nullopt with `error` set when it cannot be loaded.
 std::optional<IconResource> ReadIconResource(const std::string& modulePath, std::string& error) {
     // As a data file: only the resources are wanted, no code runs.
     ModuleHandle module(LoadLibraryExA(modulePath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
@@ -195,6 +222,8 @@ std::optional<IconResource> ReadIconResource(const std::string& modulePath, std:
     if (!loaded) return std::nullopt;
     return IconResource{std::move(*stored), *loaded};
 }
+
+}  // namespace
 
 std::string DescribeModuleResources(const std::string& modulePath) {
     std::string out;
@@ -224,16 +253,6 @@ std::string DescribeModuleResources(const std::string& modulePath) {
 }
 
 #else
-
-std::optional<VersionResource> ReadVersionResource(const std::string&, std::string& error) {
-    error = "version resources exist in Windows modules only";
-    return std::nullopt;
-}
-
-std::optional<IconResource> ReadIconResource(const std::string&, std::string& error) {
-    error = "icon resources exist in Windows modules only";
-    return std::nullopt;
-}
 
 // A Linux module carries no resources, so --info adds nothing.
 std::string DescribeModuleResources(const std::string&) {

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "host/protocol.h"
+
 namespace lumarix::tools {
 namespace {
 
@@ -36,24 +38,10 @@ constexpr std::array<char16_t, 128> kCp1250High = {
     0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,  //
 };
 
-// Item kinds as the plug-in declares them; kSameLine is added to every item
-// that the next one follows on the same line.
-constexpr std::uint32_t kPage = 0x10;
-constexpr std::uint32_t kGroupStart = 0xF0000;
-constexpr std::uint32_t kGroupEnd = 0x100000;
-constexpr std::uint32_t kPlainText = 0x80000;
-constexpr std::uint32_t kSwitch = 0x60000;
-constexpr std::uint32_t kColorEntry = 0x80B0000;
-constexpr std::uint32_t kSameLine = 0x40;
-
-constexpr std::uint32_t kItemTag = 0x11000000;
-constexpr std::uint32_t kPageParent = 1000010;
-
 // Status bit 0x2 of a colour field is this host's "hidden" bit: the plug-in
 // flips it when the user operates the category's name, so the name folds the
 // colour field away and brings it back. A hidden field keeps its value; the
 // page still prints it, marked hidden. Other status bits are kept, not drawn.
-constexpr std::uint32_t kHiddenBit = 0x2;
 
 // A caption-less field's text: this byte, then the hint after "tip=".
 constexpr char kNoCaption = '\x1A';
@@ -85,16 +73,6 @@ std::size_t WidthOf(std::string_view utf8) {
                          [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
 }
 
-std::string Hex(std::uint32_t value) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string digits;
-    do {
-        digits.insert(digits.begin(), kDigits[value & 0xF]);
-        value >>= 4;
-    } while (value);
-    return "0x" + digits;
-}
-
 std::string Quoted(std::string_view text) {
     std::string quoted(1, '\'');
     quoted += text;
@@ -103,11 +81,11 @@ std::string Quoted(std::string_view text) {
 }
 
 std::uint32_t KindOf(const StoredItem& item) {
-    return item.record.itemKind & ~kSameLine;
+    return item.record.itemKind & ~kItemSameLine;
 }
 
 bool IsOwnItem(const StoredItem& item) {
-    return item.record.id == kItemTag && item.record.parent == kPageParent;
+    return item.record.id == kItemNumberTag && item.record.parent == kSettingsPageId;
 }
 
 // The items in the order created, cut into the lines the host shows.
@@ -116,7 +94,7 @@ std::vector<Line> SplitIntoLines(const std::vector<StoredItem>& items) {
     Line current;
     for (const StoredItem& item : items) {
         current.push_back(&item);
-        if (item.record.itemKind & kSameLine) continue;
+        if (item.record.itemKind & kItemSameLine) continue;
         lines.push_back(std::move(current));
         current.clear();
     }
@@ -154,10 +132,10 @@ class PageDrawer {
     void DrawLine(const Line& line) {
         const StoredItem& first = *line.front();
         const std::uint32_t kind = line.size() == 1 ? KindOf(first) : 0;
-        if (kind == kPage) return DrawTitle(first);
-        if (kind == kGroupStart) return OpenGroup(first);
-        if (kind == kGroupEnd) return CloseGroup();
-        if (kind == kPlainText) return DrawText(first);
+        if (kind == kItemPage) return DrawTitle(first);
+        if (kind == kItemGroupStart) return OpenGroup(first);
+        if (kind == kItemGroupEnd) return CloseGroup();
+        if (kind == kItemPlainText) return DrawText(first);
         Row row;
         for (const StoredItem* item : line) row.push_back(DrawCell(*item));
         rows_.push_back(std::move(row));
@@ -196,12 +174,12 @@ class PageDrawer {
     Cell DrawCell(const StoredItem& item) const {
         const StoredColumn* column = host_.FindColumn(item.record.number);
         switch (KindOf(item)) {
-            case kSwitch:
+            case kItemSwitch:
                 // A switch without a settings column (a category's name) has
                 // no state of its own: operating it is an action.
                 if (!column) return {CaptionOf(item), {}};
                 return {(column->value == "1" ? "[x] " : "[ ] ") + CaptionOf(item), {}};
-            case kColorEntry: {
+            case kItemColorEntry: {
                 std::string text = CaptionOf(item);
                 if (!text.empty()) text += ' ';
                 text += '[';
@@ -210,7 +188,7 @@ class PageDrawer {
                 text += DescribeFieldStatus(item.status);
                 return {text, TipOf(item.text)};
             }
-            case kPlainText:
+            case kItemPlainText:
                 return {CaptionOf(item), {}};
             default:
                 return {Hex(KindOf(item)) + "? " + CaptionOf(item), {}};
@@ -267,18 +245,18 @@ std::optional<std::uint32_t> ParseNumber(std::string_view text) {
 // The plug-in's item that call 22200 names `itemNumber`.
 const StoredItem* FindOwnItem(const StandInHost& host, std::uint32_t itemNumber) {
     for (const StoredItem& item : host.Items())
-        if (IsOwnItem(item) && kItemTag + item.record.number == itemNumber) return &item;
+        if (IsOwnItem(item) && kItemNumberTag + item.record.number == itemNumber) return &item;
     return nullptr;
 }
 
 const StoredItem* FindColorFieldOnLine(const StandInHost& host, std::uint32_t itemNumber) {
     for (const Line& line : SplitIntoLines(host.Items())) {
         const bool named = std::any_of(line.begin(), line.end(), [&](const StoredItem* item) {
-            return IsOwnItem(*item) && kItemTag + item->record.number == itemNumber;
+            return IsOwnItem(*item) && kItemNumberTag + item->record.number == itemNumber;
         });
         if (!named) continue;
         for (const StoredItem* item : line)
-            if (KindOf(*item) == kColorEntry) return item;
+            if (KindOf(*item) == kItemColorEntry) return item;
     }
     return nullptr;
 }
@@ -296,7 +274,7 @@ std::string Cp1250ToUtf8(std::string_view text) {
 }
 
 std::string_view DescribeFieldStatus(std::uint32_t status) {
-    return (status & kHiddenBit) ? "hidden" : "shown";
+    return (status & kStatusHidden) ? "hidden" : "shown";
 }
 
 std::string DrawSettingsPage(const StandInHost& host) {
@@ -313,8 +291,8 @@ std::optional<std::uint32_t> FindItemNumber(const StandInHost& host, std::string
         }
         // A number outside the plug-in's range is sent as it is, to see how the
         // plug-in takes a notice that is not its own; one inside must name an item.
-        const std::uint32_t id = (*number >> 24) ? *number : kItemTag + *number;
-        if ((id >> 24) != (kItemTag >> 24) || FindOwnItem(host, id)) return id;
+        const std::uint32_t id = (*number >> 24) ? *number : kItemNumberTag + *number;
+        if ((id >> 24) != (kItemNumberTag >> 24) || FindOwnItem(host, id)) return id;
         error = "no item on the settings page has number " + Quoted(target);
         return std::nullopt;
     }
@@ -322,7 +300,7 @@ std::optional<std::uint32_t> FindItemNumber(const StandInHost& host, std::string
     int matches = 0;
     for (const StoredItem& item : host.Items()) {
         if (!IsOwnItem(item) || CaptionOf(item) != target) continue;
-        found = kItemTag + item.record.number;
+        found = kItemNumberTag + item.record.number;
         ++matches;
     }
     if (matches == 1) return found;
@@ -338,9 +316,9 @@ std::string OperateItem(StandInHost& host, std::uint32_t itemNumber) {
     PageItem notice{};
     notice.size = kPageItemSize;
     notice.id = itemNumber;
-    notice.parent = kPageParent;
+    notice.parent = kSettingsPageId;
     notice.field10 = -2;
-    const std::intptr_t answer = host.Call(22200, reinterpret_cast<HostWord>(&notice), 0);
+    const std::intptr_t answer = host.Call(kCallPageAction, reinterpret_cast<HostWord>(&notice), 0);
 
     std::string line = "operated " + Hex(itemNumber);
     if (const StoredItem* item = FindOwnItem(host, itemNumber); item && !CaptionOf(*item).empty())

@@ -24,7 +24,7 @@ std::string DrawSettingsPage(const StandInHost& host);
 
 // The number the host's call 22200 names an item by. `target` is a caption in
 // UTF-8 (unique on the page, such as "Cyfry") or a number, decimal or 0x-hex:
-// a bare item number n gives 0x11000000 + n, a number with a top byte is taken
+// a bare item number n gives kItemNumberTag + n, a number with a top byte is taken
 // as it is. Empty with `error` set when nothing or several items match.
 std::optional<std::uint32_t> FindItemNumber(const StandInHost& host, std::string_view target,
                                             std::string& error);

@@ -1,23 +1,14 @@
 #include "tools/stand_in_host.h"
 
 #include <cstring>
-#include <sstream>
+
+#include "host/protocol.h"
 
 namespace lumarix::tools {
 namespace {
 
-constexpr std::uint32_t kItemTag = 0x11000000;
-constexpr std::uint32_t kPageParent = 1000010;
-constexpr std::uint32_t kCopyPathFlag = 0x2;
-
 // Operations the plug-in never calls; present so the table has its full shape.
 void UnusedOperation() {}
-
-std::string Hex(HostWord value) {
-    std::ostringstream out;
-    out << "0x" << std::hex << value;
-    return out.str();
-}
 
 std::string BytesOf(const void* record, std::size_t size) {
     return std::string(static_cast<const char*>(record), size);
@@ -25,11 +16,20 @@ std::string BytesOf(const void* record, std::size_t size) {
 
 }  // namespace
 
-bool IsTextAnswer(std::uint32_t id) {
-    return id == 30012 || id == 30013 || id == 30014 || id == 30016;
+std::string Hex(std::uint64_t value) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string digits;
+    do {
+        digits.insert(digits.begin(), kDigits[value & 0xF]);
+        value >>= 4;
+    } while (value);
+    return "0x" + digits;
 }
 
-namespace {}  // namespace
+bool IsTextAnswer(std::uint32_t id) {
+    return id == kCallVersionText || id == kCallNameInCapitals || id == kCallPlatformText ||
+           id == kCallNameText;
+}
 
 StandInHost::StandInHost(EntryPoint entry) : entry_(entry) {
     static const HostControlOps ops = {UnusedOperation, UnusedOperation, UnusedOperation,
@@ -63,15 +63,15 @@ std::intptr_t StandInHost::Call(std::uint32_t id, HostWord param1, HostWord para
 }
 
 void StandInHost::Start() {
-    Call(20001, reinterpret_cast<HostWord>(&control_), 0);
-    for (std::uint32_t id = 30010; id <= 30017; ++id) Call(id);
-    Call(21001);
-    Call(21020);
-    Call(22000);
+    Call(kCallHoldControl, reinterpret_cast<HostWord>(&control_), 0);
+    for (std::uint32_t id = kCallPluginNumber; id <= kCallReserved17; ++id) Call(id);
+    Call(kCallRegisterColumns);
+    Call(kCallSettingsLoaded);
+    Call(kCallBuildPage);
 }
 
 void StandInHost::Stop() {
-    Call(20002);
+    Call(kCallDropControl);
 }
 
 std::intptr_t StandInHost::SendMessage(const std::string& body, bool copy,
@@ -82,10 +82,10 @@ std::intptr_t StandInHost::SendMessage(const std::string& body, bool copy,
     message.text18 = "lumarix-host";
     message.body = body.c_str();
     message.text26 = "";
-    message.flags = copy ? kCopyPathFlag : 0;
+    message.flags = copy ? kFlagRewriteIntoCopy : 0;
     message.field42 = -2;
     const std::size_t forwardedBefore = forwarded_.size();
-    const std::intptr_t answer = Call(20100, reinterpret_cast<HostWord>(&message), 0);
+    const std::intptr_t answer = Call(kCallMessage, reinterpret_cast<HostWord>(&message), 0);
     if (copy && forwarded_.size() > forwardedBefore)
         result = forwarded_.back().body;
     else
@@ -110,7 +110,7 @@ const StoredColumn* StandInHost::FindColumn(std::uint32_t number) const {
 
 StoredItem* StandInHost::FindItem(std::uint32_t number) {
     for (StoredItem& item : items_)
-        if (item.record.id == kItemTag && item.record.number == number) return &item;
+        if (item.record.id == kItemNumberTag && item.record.number == number) return &item;
     return nullptr;
 }
 
@@ -128,7 +128,7 @@ std::intptr_t LX_STDCALL StandInHost::OnSendCall(HostControl* self, void* record
 std::intptr_t StandInHost::Answer(void* record) {
     CallHead head;
     std::memcpy(&head, record, sizeof head);
-    if (head.id == 1102) {
+    if (head.id == kSendDeclareColumn) {
         const auto& column = *static_cast<const ColumnRecord*>(record);
         received_.push_back({head.id, 0, 0, BytesOf(record, sizeof(ColumnRecord))});
         return RegisterColumn(column);
@@ -137,16 +137,16 @@ std::intptr_t StandInHost::Answer(void* record) {
     ReceivedCall received{head.id, call.param1, call.param2, {}};
     void* target = reinterpret_cast<void*>(call.param1);
     switch (head.id) {
-        case 10101:
-        case 10106:
-        case 10107:
-        case 10108: {
+        case kSendCreateItem:
+        case kSendQueryValue:
+        case kSendQueryStatus:
+        case kSendChangeStatus: {
             const auto* item = static_cast<const PageItem*>(target);
             received.record = BytesOf(
                 item, item->size == kPageItemExtendedSize ? kPageItemExtendedSize : kPageItemSize);
             break;
         }
-        case 10103:
+        case kSendRecord:
             received.record = BytesOf(target, sizeof(ForwardRecord));
             break;
         default:
@@ -163,17 +163,17 @@ std::string StandInHost::DescribeCall(std::uint32_t id, const HostCall& call, co
     std::string line = std::to_string(id) + " (" + Hex(call.param1) + ", " + Hex(call.param2) + ")";
     const auto* item = static_cast<const PageItem*>(target);
     switch (id) {
-        case 10101:
+        case kSendCreateItem:
             line += " create id " + Hex(item->id) + " kind " + Hex(item->itemKind) + " number " +
                     std::to_string(item->number) + " size " + std::to_string(item->size);
             break;
-        case 10106:
-            line += " value of " + std::to_string(item->id - kItemTag) + " = \"" +
+        case kSendQueryValue:
+            line += " value of " + std::to_string(item->id - kItemNumberTag) + " = \"" +
                     reinterpret_cast<const char*>(answer) + "\"";
             break;
-        case 10107:
-        case 10108:
-            line += " status of " + std::to_string(item->id - kItemTag) + " = " +
+        case kSendQueryStatus:
+        case kSendChangeStatus:
+            line += " status of " + std::to_string(item->id - kItemNumberTag) + " = " +
                     Hex(item->itemKind) + " mask " + Hex(item->mask);
             break;
         default:
@@ -184,19 +184,19 @@ std::string StandInHost::DescribeCall(std::uint32_t id, const HostCall& call, co
 
 std::intptr_t StandInHost::AnswerHostCall(std::uint32_t id, HostCall& call, void* target) {
     switch (id) {
-        case 200:
+        case kSendNewMessageId:
             return AnswerForwardHeader();
-        case 10101:
+        case kSendCreateItem:
             return CreateItem(*static_cast<const PageItem*>(target));
-        case 10103:
+        case kSendRecord:
             return TakeForwardedCopy(*static_cast<const ForwardRecord*>(target));
-        case 10106:
+        case kSendQueryValue:
             return AnswerValueQuery(*static_cast<const PageItem*>(target));
-        case 10107:
+        case kSendQueryStatus:
             return AnswerStatusQuery(*static_cast<PageItem*>(target));
-        case 10108:
+        case kSendChangeStatus:
             return ChangeStatus(*static_cast<const PageItem*>(target));
-        case 10109:
+        case kSendPageIcon:
             iconItem_ = static_cast<std::uint32_t>(call.param1);
             iconResource_ = static_cast<std::uint32_t>(call.param2);
             return 0;
@@ -225,7 +225,7 @@ std::intptr_t StandInHost::RegisterColumn(const ColumnRecord& record) {
 std::intptr_t StandInHost::AnswerValueQuery(const PageItem& query) {
     static const char kEmpty[] = "";
     const StoredColumn* column =
-        query.parent == kPageParent ? FindColumn(query.id - kItemTag) : nullptr;
+        query.parent == kSettingsPageId ? FindColumn(query.id - kItemNumberTag) : nullptr;
     return reinterpret_cast<std::intptr_t>(column ? column->value.c_str() : kEmpty);
 }
 
@@ -239,13 +239,15 @@ std::intptr_t StandInHost::CreateItem(const PageItem& item) {
 }
 
 std::intptr_t StandInHost::AnswerStatusQuery(PageItem& query) {
-    const StoredItem* item = query.parent == kPageParent ? FindItem(query.id - kItemTag) : nullptr;
+    const StoredItem* item =
+        query.parent == kSettingsPageId ? FindItem(query.id - kItemNumberTag) : nullptr;
     query.itemKind = item ? item->status : 0;
     return 1;
 }
 
 std::intptr_t StandInHost::ChangeStatus(const PageItem& change) {
-    StoredItem* item = change.parent == kPageParent ? FindItem(change.id - kItemTag) : nullptr;
+    StoredItem* item =
+        change.parent == kSettingsPageId ? FindItem(change.id - kItemNumberTag) : nullptr;
     if (!item) return 0;
     item->status = (item->status & ~change.mask) | (change.itemKind & change.mask);
     return 1;

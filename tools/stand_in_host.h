@@ -43,6 +43,9 @@ struct ReceivedCall {
     std::string record;  // bytes of the record param1 points at, when it is one
 };
 
+// "0x" and the value's hexadecimal digits, upper case.
+std::string Hex(std::uint64_t value);
+
 // Whether the identity call `id` answers with the address of a text.
 bool IsTextAnswer(std::uint32_t id);
 

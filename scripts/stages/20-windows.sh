@@ -5,6 +5,7 @@
 # build under Wine with the Linux build of stage 10 (build/linux).
 source "$(dirname "$0")/../lib.sh"
 ensure_packages g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 python3 fpc-source
+ensure_packages python3-pefile
 
 for preset in windows-x86 windows-x64; do
     build_preset "$preset"
@@ -12,10 +13,12 @@ for preset in windows-x86 windows-x64; do
 done
 
 cd "$ROOT"
-python3 scripts/check_pe.py icon module/lumarix.ico
-python3 scripts/check_pe.py dll build/windows-x86/lumarix.dll --machine i386 --icon module/lumarix.ico
-python3 scripts/check_pe.py dll build/windows-x64/lumarix.dll --machine x64 --icon module/lumarix.ico
-python3 tests/windows/check_pe_test.py build/windows-x86/lumarix.dll
+# Debian's interpreter, which sees python3-pefile whatever else is on the PATH.
+pe_python=/usr/bin/python3
+$pe_python scripts/check_pe.py icon module/lumarix.ico
+$pe_python scripts/check_pe.py dll build/windows-x86/lumarix.dll --machine i386 --icon module/lumarix.ico
+$pe_python scripts/check_pe.py dll build/windows-x64/lumarix.dll --machine x64 --icon module/lumarix.ico
+$pe_python tests/windows/check_pe_test.py build/windows-x86/lumarix.dll
 echo "== the PE checks catch every damaged field they test"
 
 # Stage 10 built it; when this stage runs alone, build just the host and module.

@@ -10,6 +10,8 @@ import struct
 import sys
 import unittest
 
+import pefile
+
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
 import check_pe  # noqa: E402
@@ -35,9 +37,8 @@ def set_machine(data, value):
 
 
 def rename_first_import(data, name):
-    image = check_pe.PeImage(bytes(data))
-    descriptor = image.offset(image.directory(1)[0])
-    at = image.offset(struct.unpack_from("<I", data, descriptor + 12)[0])
+    pe = pefile.PE(data=bytes(data))
+    at = pe.get_offset_from_rva(pe.DIRECTORY_ENTRY_IMPORT[0].struct.Name)
     old = data[at:data.index(b"\0", at)]
     assert len(name) == len(old)
     data[at:at + len(old)] = name
@@ -52,8 +53,8 @@ def set_icon_bits(data, bits):
 
 
 def resources_at(data):
-    image = check_pe.PeImage(bytes(data))
-    return image.offset(image.directory(2)[0])
+    pe = pefile.PE(data=bytes(data))
+    return pe.get_offset_from_rva(pe.OPTIONAL_HEADER.DATA_DIRECTORY[2].VirtualAddress)
 
 
 def set_file_version_major(data, major):
