@@ -23,13 +23,15 @@ TextBuffer ResultRing::TakeBuffer() noexcept {
 }
 
 void ResultRing::ReturnBuffer(TextBuffer buffer) noexcept {
-    if (buffer.Capacity() > spare_.Capacity()) spare_ = std::move(buffer);
+    if (buffer.Capacity() <= kSpareLimit && buffer.Capacity() > spare_.Capacity())
+        spare_ = std::move(buffer);
 }
 
 const char* ResultRing::Store(TextBuffer text) noexcept {
+    if (text.Capacity() - text.Size() > kKeptRoom) text.ShrinkToFit();
     TextBuffer& slot = slots_[next_];
     std::swap(slot, text);
-    ReturnBuffer(std::move(text));  // the overwritten result's storage serves the next one
+    ReturnBuffer(std::move(text));  // the overwritten result's storage may serve the next one
     next_ = (next_ + 1) % kSlots;
     ++resultCount_;
     return slot.CStr();
@@ -269,8 +271,8 @@ const char* FormatBody(const char* body) {
             // that the output grows about once, not once per block.
             const std::size_t innerStart = open + kOpenMarker.size();
             const std::string_view inner = text.substr(innerStart, close - innerStart);
-            out.Reserve(out.Size() + GuessBlockHtmlSize(tags, inner.size()) +
-                        (text.size() - close));
+            out.Reserve(CheckedAdd(CheckedAdd(out.Size(), GuessBlockHtmlSize(tags, inner.size())),
+                                   text.size() - close));
             WriteBlock(out, tags, inner, text.data() + text.size(), specials);
             pos = close + kCloseMarker.size();
             open = text.find(kOpenMarker, pos);
