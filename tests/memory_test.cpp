@@ -26,11 +26,18 @@ std::size_t HeapInUse() {
     return info.uordblks + info.hblkhd;
 }
 
-std::string Block(std::string_view line, std::size_t size) {
-    std::string body = "paste: [delphi]";
-    body.reserve(size + 32);
+constexpr std::string_view kBefore = "paste: [delphi]", kAfter = "[/delphi] end";
+
+// A message of one block of about `size` bytes: `line` repeated, or `fill`
+// bytes of one value when `line` is empty.
+std::string Block(std::string_view line, std::size_t size, char fill = ' ') {
+    std::string body;
+    body.reserve(kBefore.size() + size + line.size() + kAfter.size());
+    body += kBefore;
+    if (line.empty()) body.append(size, fill);
     while (body.size() < size) body += line;
-    return body + "[/delphi] end";
+    body += kAfter;
+    return body;
 }
 
 class MemoryTest : public lumarix::testing::PluginTest {
@@ -79,14 +86,15 @@ TEST_F(MemoryTest, BodyWhoseHtmlPassesFourGibibytesPassesUnchanged) {
         GTEST_SKIP() << "sizes wrap at 4 GiB only where size_t has 32 bits (preset linux-x86)";
     std::string body;
     try {
-        body = Block("&", 900 * kMiB);
+        body = Block({}, 900 * kMiB, '&');
     } catch (const std::bad_alloc&) {
         GTEST_SKIP() << "this process cannot hold the 900 MB body";
     }
     std::string_view result;
     EXPECT_EQ(1, Send(body, result));
     EXPECT_EQ(static_cast<const void*>(body.c_str()), static_cast<const void*>(result.data()));
-    EXPECT_EQ(body.find_first_not_of('&', 15), body.size() - 13) << "the body was written to";
+    EXPECT_EQ(body.find_first_not_of('&', kBefore.size()), body.size() - kAfter.size())
+        << "the body was written to";
     body = std::string();
 
     std::string_view next;
