@@ -15,6 +15,7 @@
 #include <memory>
 #include <new>
 #include <string_view>
+#include <utility>
 
 namespace lumarix {
 
@@ -37,6 +38,19 @@ char* ResizeTextStorage(char* data, std::size_t size);
 
 class TextBuffer {
   public:
+    TextBuffer() = default;
+    // A buffer moved from is empty, with no capacity it does not have.
+    TextBuffer(TextBuffer&& other) noexcept
+        : data_(std::move(other.data_)),
+          size_(std::exchange(other.size_, 0)),
+          capacity_(std::exchange(other.capacity_, 0)) {}
+    TextBuffer& operator=(TextBuffer&& other) noexcept {
+        data_ = std::move(other.data_);
+        size_ = std::exchange(other.size_, 0);
+        capacity_ = std::exchange(other.capacity_, 0);
+        return *this;
+    }
+
     std::size_t Size() const noexcept { return size_; }
     std::size_t Capacity() const noexcept { return capacity_; }
     std::string_view View() const noexcept { return {data_.get(), size_}; }

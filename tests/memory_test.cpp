@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "highlight/text_buffer.h"
 #include "tests/test_support.h"
 
 namespace lumarix {
@@ -47,6 +48,39 @@ std::string Block(std::string_view line, std::size_t size, char fill = ' ') {
     while (body.size() < size) body += line;
     body += kAfter;
     return body;
+}
+
+// Sizes that would wrap in size_t are refused before anything is allocated
+// or written; the buffer keeps its text.
+TEST(TextBufferTest, SizesThatWouldWrapAreRefused) {
+    constexpr std::size_t kMax = SIZE_MAX;
+    struct Case {
+        std::size_t count, slack;
+    };
+    const Case cases[] = {{kMax, 0}, {kMax - 2, 0}, {kMax - 3, 1}, {kMax - 40, 64}, {1, kMax}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "count " << c.count << ", slack " << c.slack);
+        TextBuffer buffer;
+        buffer.Append("abc");
+        EXPECT_THROW(buffer.Extend(c.count, c.slack), std::bad_alloc);
+        EXPECT_EQ("abc", buffer.View());
+    }
+    EXPECT_THROW(CheckedMul(kMax / 5 + 1, 5), std::bad_alloc);
+    EXPECT_EQ(kMax / 5 * 5, CheckedMul(kMax / 5, 5));
+    EXPECT_THROW(CheckedAdd(kMax, 1), std::bad_alloc);
+    EXPECT_EQ(kMax, CheckedAdd(kMax - 1, 1));
+}
+
+TEST(TextBufferTest, MovedFromBufferIsEmptyAndUsable) {
+    TextBuffer first;
+    first.Append("kept");
+    TextBuffer second = std::move(first);
+    EXPECT_EQ(0u, first.Capacity());
+    first.Append("new");
+    EXPECT_STREQ("new", first.CStr());
+    first = std::move(second);
+    EXPECT_EQ(0u, second.Capacity());
+    EXPECT_STREQ("kept", first.CStr());
 }
 
 class MemoryTest : public lumarix::testing::PluginTest {
