@@ -22,12 +22,14 @@ LINUX_HOST="${LUMARIX_LINUX_BUILD:-$ROOT/build/linux}/lumarix-host"
 WINDOWS_HOST="${LUMARIX_WINDOWS_BUILD:-$ROOT/build/windows-$ARCH}/lumarix-host.exe"
 PASCAL_FILE_COUNT="${LUMARIX_PASCAL_FILES:-40}"
 FPCSRC=/usr/share/fpcsrc
-# One 64-bit wineserver and prefix serve both: the prefix gets its 32-bit half
-# when Debian's wine32 is installed.
+# One 64-bit Wine serves both: a prefix gets its 32-bit half when Debian's
+# wine32 is installed, and a 64-bit cmd starts 32-bit programs through the
+# 32-bit loader. Only those are then emulated, not the batch's cmd as well.
+WINE=/usr/lib/wine/wine64
 WINESERVER_BIN=/usr/lib/wine/wineserver64
 case "$ARCH" in
-x64) WINE=/usr/lib/wine/wine64 WINE_PACKAGE=wine64 ;;
-x86) WINE=/usr/lib/wine/wine WINE_PACKAGE=wine32:i386 ;;
+x64) LOADER=/usr/lib/wine/wine64 LOADER_PACKAGE=wine64 ;;
+x86) LOADER=/usr/lib/wine/wine LOADER_PACKAGE=wine32:i386 ;;
 *)
     echo "usage: $0 [x64|x86]" >&2
     exit 2
@@ -42,8 +44,8 @@ fail() {
 
 [ -x "$LINUX_HOST" ] || fail "no $LINUX_HOST; build preset linux first"
 [ -f "$WINDOWS_HOST" ] || fail "no $WINDOWS_HOST; build preset windows-$ARCH first"
-[ -x "$WINE" ] || fail "no $WINE; install Debian's $WINE_PACKAGE"
-[ -x "$WINESERVER_BIN" ] || fail "no $WINESERVER_BIN; install Debian's wine64"
+[ -x "$LOADER" ] || fail "no $LOADER; install Debian's $LOADER_PACKAGE"
+[ -x "$WINE" ] && [ -x "$WINESERVER_BIN" ] || fail "no $WINE; install Debian's wine64"
 [ -d "$FPCSRC" ] || fail "no $FPCSRC; install Debian's fpc-source"
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/lumarix-wine.XXXXXX")"
