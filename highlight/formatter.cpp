@@ -16,8 +16,11 @@ namespace lumarix {
 ResultRing resultRing;
 
 TextBuffer ResultRing::TakeBuffer() noexcept {
-    TextBuffer buffer = std::move(spare_);
-    spare_ = TextBuffer();
+    // The next slot's text has outlived the nineteen results after it, so the
+    // new one may be built in its storage: a large result then reuses pages
+    // already touched instead of faulting in fresh ones.
+    TextBuffer& oldest = slots_[next_];
+    TextBuffer buffer = std::move(oldest.Capacity() >= spare_.Capacity() ? oldest : spare_);
     buffer.Clear();
     return buffer;
 }
