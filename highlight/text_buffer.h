@@ -2,8 +2,8 @@
 // raw pointer without being zero-filled first, grows geometrically, and keeps
 // room for a terminating NUL so its text can be handed out as C text.
 //
-// Its storage comes from the C heap and grows with realloc: the C library
-// moves a large block by remapping its pages, not by copying them, so growing
+// Its storage comes from the C heap and grows with realloc: where the C
+// library moves a large block by remapping its pages (glibc does), growing
 // never holds the old and the new storage at once.
 #pragma once
 
