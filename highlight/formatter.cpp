@@ -16,20 +16,25 @@ namespace lumarix {
 ResultRing resultRing;
 
 TextBuffer ResultRing::TakeBuffer() noexcept {
-    TextBuffer buffer = std::move(spare_);
-    spare_ = TextBuffer();
+    // The next slot's text has outlived the nineteen results after it, so the
+    // new one may be built in its storage: a large result then reuses pages
+    // already touched instead of faulting in fresh ones.
+    TextBuffer& oldest = slots_[next_];
+    TextBuffer buffer = std::move(oldest.Capacity() >= spare_.Capacity() ? oldest : spare_);
     buffer.Clear();
     return buffer;
 }
 
 void ResultRing::ReturnBuffer(TextBuffer buffer) noexcept {
-    if (buffer.Capacity() > spare_.Capacity()) spare_ = std::move(buffer);
+    if (buffer.Capacity() <= kSpareLimit && buffer.Capacity() > spare_.Capacity())
+        spare_ = std::move(buffer);
 }
 
 const char* ResultRing::Store(TextBuffer text) noexcept {
+    if (text.Capacity() - text.Size() > kKeptRoom) text.ShrinkToFit();
     TextBuffer& slot = slots_[next_];
     std::swap(slot, text);
-    ReturnBuffer(std::move(text));  // the overwritten result's storage serves the next one
+    ReturnBuffer(std::move(text));  // the overwritten result's storage may serve the next one
     next_ = (next_ + 1) % kSlots;
     ++resultCount_;
     return slot.CStr();

@@ -16,17 +16,26 @@ inline constexpr std::string_view kOpenMarker = "[delphi]";
 inline constexpr std::string_view kCloseMarker = "[/delphi]";
 
 // The last twenty rewritten bodies. A text handed out stays valid and
-// unchanged while the next nineteen are stored.
+// unchanged while the next nineteen are stored. A messenger runs for weeks in
+// a 32-bit address space, so the ring keeps no more than the twenty texts
+// need, plus one spare of at most kSpareLimit bytes.
 class ResultRing {
   public:
     static constexpr std::size_t kSlots = 20;
+    // The largest storage kept for the next result: small results are built
+    // without allocating, and one huge paste is not kept for life.
+    static constexpr std::size_t kSpareLimit = std::size_t{1} << 20;
+    // Room past a stored text beyond this is given back.
+    static constexpr std::size_t kKeptRoom = 4096;
 
-    // A buffer to build the next result in, with the storage of an earlier
-    // result when one is free, so that large bodies do not fault in fresh pages.
+    // A buffer to build the next result in: the storage of the result the
+    // next one replaces, or the spare when that is larger.
     TextBuffer TakeBuffer() noexcept;
-    // Returns a buffer that was not stored, keeping its storage for reuse.
+    // Returns a buffer that was not stored; keeps its storage as the spare
+    // when it is larger than the spare and no larger than kSpareLimit.
     void ReturnBuffer(TextBuffer buffer) noexcept;
-    // Moves `text` into the next slot and returns that slot's text.
+    // Moves `text` into the next slot, trimmed to its size, and returns that
+    // slot's text.
     const char* Store(TextBuffer text) noexcept;
 
     std::uint32_t ResultCount() const noexcept { return resultCount_; }

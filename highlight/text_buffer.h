@@ -1,17 +1,56 @@
 // A growable byte string for the formatter's output: it is written through a
 // raw pointer without being zero-filled first, grows geometrically, and keeps
 // room for a terminating NUL so its text can be handed out as C text.
+//
+// Its storage comes from the C heap and grows with realloc: where the C
+// library moves a large block by remapping its pages (glibc does), growing
+// never holds the old and the new storage at once.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string_view>
+#include <utility>
 
 namespace lumarix {
 
+// Sizes of text that would wrap in size_t cannot be had, like memory that has
+// run out: both throw std::bad_alloc, and the message then passes unchanged.
+inline std::size_t CheckedAdd(std::size_t a, std::size_t b) {
+    if (b > SIZE_MAX - a) throw std::bad_alloc();
+    return a + b;
+}
+
+inline std::size_t CheckedMul(std::size_t a, std::size_t b) {
+    if (a != 0 && b > SIZE_MAX / a) throw std::bad_alloc();
+    return a * b;
+}
+
+// Resizes C-heap storage as realloc does (null `data` allocates), keeping its
+// first bytes; throws std::bad_alloc and leaves `data` as it was on failure.
+// Every allocation of a TextBuffer goes through here, so that tests can fail it.
+char* ResizeTextStorage(char* data, std::size_t size);
+
 class TextBuffer {
   public:
+    TextBuffer() = default;
+    // A buffer moved from is empty, with no capacity it does not have.
+    TextBuffer(TextBuffer&& other) noexcept
+        : data_(std::move(other.data_)),
+          size_(std::exchange(other.size_, 0)),
+          capacity_(std::exchange(other.capacity_, 0)) {}
+    TextBuffer& operator=(TextBuffer&& other) noexcept {
+        data_ = std::move(other.data_);
+        size_ = std::exchange(other.size_, 0);
+        capacity_ = std::exchange(other.capacity_, 0);
+        return *this;
+    }
+
     std::size_t Size() const noexcept { return size_; }
     std::size_t Capacity() const noexcept { return capacity_; }
     std::string_view View() const noexcept { return {data_.get(), size_}; }
@@ -20,18 +59,14 @@ class TextBuffer {
     // Makes room for `size` bytes in all.
     void Reserve(std::size_t size) {
         if (size <= capacity_) return;
-        const std::size_t grown = std::max(size, capacity_ + capacity_ / 2);
-        auto fresh = std::make_unique_for_overwrite<char[]>(grown + 1);
-        if (size_) std::memcpy(fresh.get(), data_.get(), size_);
-        data_ = std::move(fresh);
-        capacity_ = grown;
+        Resize(std::max(size, GrownCapacity()));
     }
 
     // Adds `count` bytes to the end and returns where to write them; the
     // writer may also scribble over up to `slack` bytes past them, which the
     // next write overwrites.
     char* Extend(std::size_t count, std::size_t slack = 0) {
-        Reserve(size_ + count + slack);
+        Reserve(CheckedAdd(CheckedAdd(size_, count), slack));
         char* at = data_.get() + size_;
         size_ += count;
         return at;
@@ -41,6 +76,17 @@ class TextBuffer {
         if (!text.empty()) std::memcpy(Extend(text.size()), text.data(), text.size());
     }
 
+    // Gives the storage past the text back. Shrinking needs no new memory,
+    // so it is no allocation; should it fail, the storage stays as it is.
+    void ShrinkToFit() noexcept {
+        if (!data_ || capacity_ == size_) return;
+        if (void* fitted = std::realloc(data_.get(), size_ + 1)) {
+            (void)data_.release();
+            data_.reset(static_cast<char*>(fitted));
+            capacity_ = size_;
+        }
+    }
+
     const char* CStr() noexcept {
         if (!data_) return "";
         data_[size_] = '\0';
@@ -48,7 +94,23 @@ class TextBuffer {
     }
 
   private:
-    std::unique_ptr<char[]> data_;
+    struct FreeStorage {
+        void operator()(char* data) const noexcept { std::free(data); }
+    };
+
+    std::size_t GrownCapacity() const noexcept {
+        const std::size_t most = SIZE_MAX - 1;  // one byte stays for the NUL
+        return capacity_ > most - capacity_ / 2 ? most : capacity_ + capacity_ / 2;
+    }
+
+    void Resize(std::size_t capacity) {
+        char* const fresh = ResizeTextStorage(data_.get(), CheckedAdd(capacity, 1));
+        (void)data_.release();  // realloc has taken or freed it
+        data_.reset(fresh);
+        capacity_ = capacity;
+    }
+
+    std::unique_ptr<char[], FreeStorage> data_;
     std::size_t size_ = 0;
     std::size_t capacity_ = 0;  // not counting the byte kept for the NUL
 };

@@ -1,9 +1,9 @@
 // Memory running out in the middle of an operation. The global operator new
-// of this program fails (throws std::bad_alloc) on the Nth allocation that the
-// plug-in makes, for every N the operation reaches; the fake host's own
-// allocations are never failed. After each failure the module must answer as
-// usual, leave no half-done work behind, and do the next operation exactly as
-// if nothing had happened.
+// of this program, and the storage function of the text buffers, fail (throw
+// std::bad_alloc) on the Nth allocation that the plug-in makes, for every N
+// the operation reaches; the fake host's own allocations are never failed.
+// After each failure the module must answer as usual, leave no half-done work
+// behind, and do the next operation exactly as if nothing had happened.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -34,19 +34,24 @@ struct FaultPlan {
     long failAt = 0;          // 1-based number of the allocation that fails
     bool persistent = false;  // every allocation from failAt on fails too
     long seen = 0;            // allocations counted since arming
+    long textStorage = 0;     // of them, text buffers growing
     bool failed = false;      // an allocation was failed since arming
     int hostDepth = 0;        // > 0 while the fake host runs: not counted
 };
 FaultPlan plan;
 
-void* Allocate(std::size_t size) {
-    if (plan.armed && plan.hostDepth == 0) {
-        ++plan.seen;
-        if (plan.seen == plan.failAt || (plan.persistent && plan.seen > plan.failAt)) {
-            plan.failed = true;
-            throw std::bad_alloc();
-        }
+// Counts one allocation of the plug-in and fails it when the plan says so.
+void CountAllocation() {
+    if (!plan.armed || plan.hostDepth != 0) return;
+    ++plan.seen;
+    if (plan.seen == plan.failAt || (plan.persistent && plan.seen > plan.failAt)) {
+        plan.failed = true;
+        throw std::bad_alloc();
     }
+}
+
+void* Allocate(std::size_t size) {
+    CountAllocation();
     if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
     throw std::bad_alloc();
 }
@@ -93,13 +98,22 @@ void operator delete[](void* p, const std::nothrow_t&) noexcept {
 }
 
 namespace lumarix {
+
+// Linked in place of the library's own, which is alone in its object file.
+char* ResizeTextStorage(char* data, std::size_t size) {
+    if (plan.armed && plan.hostDepth == 0) ++plan.textStorage;
+    CountAllocation();
+    if (void* fresh = std::realloc(data, size)) return static_cast<char*>(fresh);
+    throw std::bad_alloc();
+}
+
 namespace {
 
 // Arms the plan for one operation and disarms it when the operation returns.
 class ArmedScope {
   public:
     ArmedScope(long failAt, bool persistent) {
-        plan = FaultPlan{true, failAt, persistent, 0, false, 0};
+        plan = FaultPlan{true, failAt, persistent, 0, 0, false, 0};
     }
     ~ArmedScope() { plan.armed = false; }
     ArmedScope(const ArmedScope&) = delete;
@@ -290,6 +304,7 @@ TEST_F(AllocFailureTest, RewriteInPlaceFailsWholeAndTheNextMessageWorks) {
     const std::string expected = normal.body;
     const long allocations = CountAllocations([] { SendBody(kBody, 0x10); });
     ASSERT_GT(allocations, 0) << "a rewrite that allocates nothing cannot be tested here";
+    ASSERT_GT(plan.textStorage, 0) << "the output buffer's allocations are not counted";
 
     RecentResults recent;
     for (int k = 0; k < 19; ++k) recent.Add(SendBody(kBody, 0).body);
