@@ -20,6 +20,7 @@
 #include <io.h>
 #endif
 
+#include "host/protocol.h"
 #include "tools/module_info.h"
 #include "tools/module_loader.h"
 #include "tools/page_view.h"
@@ -271,7 +272,7 @@ void WriteStdout(std::string_view bytes) {
 
 void PrintInfo(StandInHost& host, const std::string& path) {
     std::string out = "module: " + path + "\n";
-    for (std::uint32_t id = 30010; id <= 30017; ++id) {
+    for (std::uint32_t id = kCallPluginNumber; id <= kCallReserved17; ++id) {
         const std::intptr_t answer = host.Call(id);
         const bool isText = IsTextAnswer(id);
         out += std::to_string(id) + ": ";
@@ -300,7 +301,7 @@ int Run(int argc, char** argv) {
     if (options.trace) host.SetTrace([](const std::string& line) { std::cerr << line << '\n'; });
 
     if (options.info) {
-        host.Call(20001, reinterpret_cast<HostWord>(host.Control()));
+        host.Call(kCallHoldControl, reinterpret_cast<HostWord>(host.Control()));
         PrintInfo(host, module->Path());
         WriteStdout(DescribeModuleResources(module->Path()));
         host.Stop();
@@ -309,7 +310,7 @@ int Run(int argc, char** argv) {
 
     host.Start();
     for (const Setting& setting : options.settings) ApplySetting(host, setting);
-    if (!options.settings.empty()) host.Call(22100);  // the settings changed
+    if (!options.settings.empty()) host.Call(kCallSettingsChanged);
 
     if (options.page || !options.toggles.empty()) {
         std::string out;
