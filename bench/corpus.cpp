@@ -15,7 +15,8 @@ std::string PascalCorpus(std::size_t size) {
     for (const char* dir : {"/usr/share/fpcsrc/3.2.2/rtl", "/usr/share/fpcsrc/3.2.2/compiler"}) {
         if (!std::filesystem::exists(dir)) continue;
         for (const auto& e : std::filesystem::recursive_directory_iterator(dir))
-            if (e.is_regular_file() && (e.path().extension() == ".pas" || e.path().extension() == ".pp"))
+            if (e.is_regular_file() &&
+                (e.path().extension() == ".pas" || e.path().extension() == ".pp"))
                 files.push_back(e.path().string());
     }
     if (files.empty()) throw std::runtime_error("Free Pascal sources missing: install fpc-source");

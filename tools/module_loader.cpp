@@ -31,7 +31,9 @@ std::unique_ptr<LoadedModule> LoadedModule::Load(const std::string& path, std::s
     return std::unique_ptr<LoadedModule>(new LoadedModule(handle, entry, path));
 }
 
-LoadedModule::~LoadedModule() { FreeLibrary(static_cast<HMODULE>(handle_)); }
+LoadedModule::~LoadedModule() {
+    FreeLibrary(static_cast<HMODULE>(handle_));
+}
 
 static std::string ExecutablePath(const char*) {
     char buffer[MAX_PATH];
@@ -58,7 +60,9 @@ std::unique_ptr<LoadedModule> LoadedModule::Load(const std::string& path, std::s
     return std::unique_ptr<LoadedModule>(new LoadedModule(handle, entry, path));
 }
 
-LoadedModule::~LoadedModule() { dlclose(handle_); }
+LoadedModule::~LoadedModule() {
+    dlclose(handle_);
+}
 
 static std::string ExecutablePath(const char* argv0) {
     char buffer[PATH_MAX];

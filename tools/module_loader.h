@@ -13,7 +13,7 @@ namespace lumarix::tools {
 using EntryPoint = std::intptr_t(LX_STDCALL*)(HostCall* call);
 
 class LoadedModule {
-public:
+  public:
     // Null with `error` set when the module or its entry point cannot be found.
     static std::unique_ptr<LoadedModule> Load(const std::string& path, std::string& error);
     ~LoadedModule();
@@ -23,7 +23,7 @@ public:
     EntryPoint Entry() const noexcept { return entry_; }
     const std::string& Path() const noexcept { return path_; }
 
-private:
+  private:
     LoadedModule(void* handle, EntryPoint entry, std::string path)
         : handle_(handle), entry_(entry), path_(std::move(path)) {}
     void* handle_;
