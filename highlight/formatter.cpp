@@ -36,13 +36,7 @@ const char* ResultRing::Store(TextBuffer text) noexcept {
     std::swap(slot, text);
     ReturnBuffer(std::move(text));  // the overwritten result's storage may serve the next one
     next_ = (next_ + 1) % kSlots;
-    ++resultCount_;
     return slot.CStr();
-}
-
-void ResultRing::Clear() noexcept {
-    for (TextBuffer& slot : slots_) slot = TextBuffer();
-    spare_ = TextBuffer();
 }
 
 namespace {
@@ -98,15 +92,9 @@ TokenTags ComposeTokenTags(const StyleTagSet& set) {
     return tags;
 }
 
+// The entity that stands for "&", "<" or ">".
 std::string_view EntityFor(char c) noexcept {
-    switch (c) {
-        case '&':
-            return "&amp;";
-        case '<':
-            return "&lt;";
-        default:
-            return "&gt;";
-    }
+    return c == '&' ? "&amp;" : c == '<' ? "&lt;" : "&gt;";
 }
 
 constexpr std::array<char, 3> kHtmlSpecials = {'&', '<', '>'};
@@ -163,19 +151,15 @@ char* CopyEscaped(char* to, std::string_view text, std::size_t firstSpecial) noe
     return to;
 }
 
-char* CopyText(char* to, std::string_view text) noexcept {
-    std::memcpy(to, text.data(), text.size());
-    return to + text.size();
-}
-
 // A token's text, which is mostly short: when the body stays readable 16
 // bytes on, one fixed 16-byte move copies it; the output has the slack.
 char* CopyShortText(char* to, std::string_view text, const char* readableEnd) noexcept {
     if (text.size() <= 16 && readableEnd - text.data() >= 16) {
         std::memcpy(to, text.data(), 16);
-        return to + text.size();
+    } else {
+        std::memcpy(to, text.data(), text.size());
     }
-    return CopyText(to, text);
+    return to + text.size();
 }
 
 // The exact size of the queued tokens' HTML; `span` is the block text they
