@@ -35,7 +35,6 @@ struct CategoryTags {
 struct StyleTagSet {
     std::array<CategoryTags, kCategoryCount> categories;
 
-    CategoryTags& operator[](Category c) { return categories[static_cast<std::size_t>(c)]; }
     const CategoryTags& operator[](Category c) const {
         return categories[static_cast<std::size_t>(c)];
     }
