@@ -196,14 +196,6 @@ char* WriteTokens(char* to, const TokenTags& tags, std::string_view span, const 
 
 constexpr std::size_t kOutputSlack = kPieceRoom;
 
-// Room in `out` for `size` more bytes and the slack; a size no buffer can
-// hold (in a 32-bit size_t, with the byte kept for the NUL) fails as memory does.
-char* ExtendBy(TextBuffer& out, std::uint64_t size) {
-    if (size > SIZE_MAX - 1 - kOutputSlack - out.Size())
-        throw std::length_error("rewritten body too large");
-    return out.Extend(static_cast<std::size_t>(size), kOutputSlack);
-}
-
 // Tokens lexed and written per window: few enough that they are still in the
 // cache when they are written, and that the queue stays small.
 constexpr std::size_t kTokensPerWindow = 2048;
@@ -220,7 +212,11 @@ void WriteBlock(TextBuffer& out, const TokenTags& tags, std::string_view inner,
         more = lexer.LexMore(kTokensPerWindow);
         const std::string_view span = inner.substr(spanStart, lexer.LexedEnd() - spanStart);
         const std::uint64_t size = WindowHtmlSize(tags, span);
-        char* const start = ExtendBy(out, size);
+        // A size no buffer can hold (in a 32-bit size_t, with the byte kept
+        // for the NUL) fails as memory does.
+        if (size > SIZE_MAX - 1 - kOutputSlack - out.Size())
+            throw std::length_error("rewritten body too large");
+        char* const start = out.Extend(static_cast<std::size_t>(size), kOutputSlack);
         if (WriteTokens(start, tags, span, readableEnd) != start + size)
             throw std::logic_error("window HTML size miscounted");
         spanStart = lexer.LexedEnd();

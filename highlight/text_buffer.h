@@ -51,7 +51,11 @@ class TextBuffer {
     // Makes room for `size` bytes in all.
     void Reserve(std::size_t size) {
         if (size <= capacity_) return;
-        Resize(std::max(size, GrownCapacity()));
+        const std::size_t capacity = std::max(size, GrownCapacity());
+        char* const fresh = ResizeTextStorage(data_.get(), CheckedAdd(capacity, 1));
+        (void)data_.release();  // realloc has taken or freed it
+        data_.reset(fresh);
+        capacity_ = capacity;
     }
 
     // Adds `count` bytes to the end and returns where to write them; the
@@ -93,13 +97,6 @@ class TextBuffer {
     std::size_t GrownCapacity() const noexcept {
         const std::size_t most = SIZE_MAX - 1;  // one byte stays for the NUL
         return capacity_ > most - capacity_ / 2 ? most : capacity_ + capacity_ / 2;
-    }
-
-    void Resize(std::size_t capacity) {
-        char* const fresh = ResizeTextStorage(data_.get(), CheckedAdd(capacity, 1));
-        (void)data_.release();  // realloc has taken or freed it
-        data_.reset(fresh);
-        capacity_ = capacity;
     }
 
     std::unique_ptr<char[], FreeStorage> data_;
