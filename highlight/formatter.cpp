@@ -36,13 +36,7 @@ const char* ResultRing::Store(TextBuffer text) noexcept {
     std::swap(slot, text);
     ReturnBuffer(std::move(text));  // the overwritten result's storage may serve the next one
     next_ = (next_ + 1) % kSlots;
-    ++resultCount_;
     return slot.CStr();
-}
-
-void ResultRing::Clear() noexcept {
-    for (TextBuffer& slot : slots_) slot = TextBuffer();
-    spare_ = TextBuffer();
 }
 
 namespace {
@@ -90,23 +84,15 @@ static_assert(static_cast<std::size_t>(TokenKind::Plain) == kCategoryCount);
 TokenTags ComposeTokenTags(const StyleTagSet& set) {
     TokenTags tags;
     for (std::size_t kind = 0; kind < kCategoryCount; ++kind) {
-        const CategoryTags& c = set.categories[kind];
-        tags.open[kind] = TagPiece(c.colorOpen + c.italicOpen + c.boldOpen + c.underlineOpen);
-        tags.close[kind] =
-            TagPiece(c.underlineClose + c.boldClose + c.italicClose + std::string(kFontClose));
+        tags.open[kind] = TagPiece(set.categories[kind].open);
+        tags.close[kind] = TagPiece(set.categories[kind].close);
     }
     return tags;
 }
 
+// The entity that stands for "&", "<" or ">".
 std::string_view EntityFor(char c) noexcept {
-    switch (c) {
-        case '&':
-            return "&amp;";
-        case '<':
-            return "&lt;";
-        default:
-            return "&gt;";
-    }
+    return c == '&' ? "&amp;" : c == '<' ? "&lt;" : "&gt;";
 }
 
 constexpr std::array<char, 3> kHtmlSpecials = {'&', '<', '>'};
@@ -163,19 +149,15 @@ char* CopyEscaped(char* to, std::string_view text, std::size_t firstSpecial) noe
     return to;
 }
 
-char* CopyText(char* to, std::string_view text) noexcept {
-    std::memcpy(to, text.data(), text.size());
-    return to + text.size();
-}
-
 // A token's text, which is mostly short: when the body stays readable 16
 // bytes on, one fixed 16-byte move copies it; the output has the slack.
 char* CopyShortText(char* to, std::string_view text, const char* readableEnd) noexcept {
     if (text.size() <= 16 && readableEnd - text.data() >= 16) {
         std::memcpy(to, text.data(), 16);
-        return to + text.size();
+    } else {
+        std::memcpy(to, text.data(), text.size());
     }
-    return CopyText(to, text);
+    return to + text.size();
 }
 
 // The exact size of the queued tokens' HTML; `span` is the block text they
@@ -212,14 +194,6 @@ char* WriteTokens(char* to, const TokenTags& tags, std::string_view span, const 
 
 constexpr std::size_t kOutputSlack = kPieceRoom;
 
-// Room in `out` for `size` more bytes and the slack; a size no buffer can
-// hold (in a 32-bit size_t, with the byte kept for the NUL) fails as memory does.
-char* ExtendBy(TextBuffer& out, std::uint64_t size) {
-    if (size > SIZE_MAX - 1 - kOutputSlack - out.Size())
-        throw std::length_error("rewritten body too large");
-    return out.Extend(static_cast<std::size_t>(size), kOutputSlack);
-}
-
 // Tokens lexed and written per window: few enough that they are still in the
 // cache when they are written, and that the queue stays small.
 constexpr std::size_t kTokensPerWindow = 2048;
@@ -236,7 +210,11 @@ void WriteBlock(TextBuffer& out, const TokenTags& tags, std::string_view inner,
         more = lexer.LexMore(kTokensPerWindow);
         const std::string_view span = inner.substr(spanStart, lexer.LexedEnd() - spanStart);
         const std::uint64_t size = WindowHtmlSize(tags, span);
-        char* const start = ExtendBy(out, size);
+        // A size no buffer can hold (in a 32-bit size_t, with the byte kept
+        // for the NUL) fails as memory does.
+        if (size > SIZE_MAX - 1 - kOutputSlack - out.Size())
+            throw std::length_error("rewritten body too large");
+        char* const start = out.Extend(static_cast<std::size_t>(size), kOutputSlack);
         if (WriteTokens(start, tags, span, readableEnd) != start + size)
             throw std::logic_error("window HTML size miscounted");
         spanStart = lexer.LexedEnd();

@@ -38,14 +38,10 @@ class ResultRing {
     // slot's text.
     const char* Store(TextBuffer text) noexcept;
 
-    std::uint32_t ResultCount() const noexcept { return resultCount_; }
-    void Clear() noexcept;
-
   private:
     std::array<TextBuffer, kSlots> slots_;
     TextBuffer spare_;
-    std::uint32_t resultCount_ = 0;
-    std::size_t next_ = 0;  // cycles 0..19 on its own, so a wrapping count cannot skip a slot
+    std::size_t next_ = 0;  // the slot of the oldest result, which the next one replaces
 };
 
 extern ResultRing resultRing;

@@ -21,10 +21,6 @@ inline bool BlockLexer::IsOperatorByte(std::size_t p) const noexcept {
     return HasClass(text_[p], kOperatorStart);
 }
 
-inline bool BlockLexer::IsDigit(std::size_t p) const noexcept {
-    return HasClass(text_[p], kDigit);
-}
-
 inline bool BlockLexer::IsOpenerAt(std::size_t p) const noexcept {
     const char c = text_[p];
     if (!HasClass(c, kOpenerStart)) return false;
@@ -99,11 +95,11 @@ inline bool BlockLexer::ReadDelimitedToken() {
             end = PastNextByte('\n', i_ + 2), kind = TokenKind::Comment;
             break;
         case '.':
-            if (!(i_ + 1 < n_ && IsDigit(i_ + 1))) return false;
+            if (!(i_ + 1 < n_ && HasClass(text_[i_ + 1], kDigit))) return false;
             end = EndOfNumber(i_ + 1, true), kind = TokenKind::Number;
             break;
         default:
-            if (!IsDigit(i_)) return false;
+            if (!HasClass(text_[i_], kDigit)) return false;
             end = EndOfNumber(i_ + 1, false), kind = TokenKind::Number;
             break;
     }

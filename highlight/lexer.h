@@ -34,7 +34,6 @@ class BlockLexer {
   private:
     bool Scan(std::size_t count);
     bool IsOperatorByte(std::size_t p) const noexcept;
-    bool IsDigit(std::size_t p) const noexcept;
     bool IsOpenerAt(std::size_t p) const noexcept;
     bool NextIs(char c) const noexcept;
     void Emit(TokenKind kind, std::size_t end);

@@ -6,16 +6,11 @@ namespace {
 constexpr std::size_t kMinKeyWord = 2;
 constexpr std::size_t kMaxKeyWord = 14;
 
-constexpr bool IsLowerWord(std::string_view w) {
-    for (char c : w)
-        if (c < 'a' || c > 'z') return false;
-    return w.size() >= kMinKeyWord && w.size() <= kMaxKeyWord;
-}
-
 constexpr bool AllKeyWordsLowerCase() {
-    for (std::string_view w : KeyWordTable)
-        if (!IsLowerWord(w)) return false;
-    return true;
+    return std::ranges::all_of(KeyWordTable, [](std::string_view w) {
+        return w.size() >= kMinKeyWord && w.size() <= kMaxKeyWord &&
+               std::ranges::all_of(w, [](char c) { return c >= 'a' && c <= 'z'; });
+    });
 }
 static_assert(AllKeyWordsLowerCase(), "the key word lookup folds to lower case letters only");
 

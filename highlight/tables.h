@@ -3,6 +3,7 @@
 // case folding; the structures behind the tests only make the answers cheap.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -61,14 +62,9 @@ constexpr std::array<std::uint8_t, 256> MakeByteClasses() {
 }
 
 constexpr bool EveryLongOperatorStartsWithShortOne() {
-    for (std::string_view entry : OperatorTable) {
-        if (entry.size() == 1) continue;
-        bool found = false;
-        for (std::string_view shorter : OperatorTable)
-            found = found || (shorter.size() == 1 && shorter[0] == entry[0]);
-        if (!found) return false;
-    }
-    return true;
+    return std::ranges::all_of(OperatorTable, [](std::string_view entry) {
+        return std::ranges::find(OperatorTable, entry.substr(0, 1)) != OperatorTable.end();
+    });
 }
 static_assert(EveryLongOperatorStartsWithShortOne(),
               "the byte-class operator test needs every long operator to start with a short one");

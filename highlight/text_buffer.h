@@ -26,11 +26,6 @@ inline std::size_t CheckedAdd(std::size_t a, std::size_t b) {
     return a + b;
 }
 
-inline std::size_t CheckedMul(std::size_t a, std::size_t b) {
-    if (a != 0 && b > SIZE_MAX / a) throw std::bad_alloc();
-    return a * b;
-}
-
 // Resizes C-heap storage as realloc does (null `data` allocates), keeping its
 // first bytes; throws std::bad_alloc and leaves `data` as it was on failure.
 // Every allocation of a TextBuffer goes through here, so that tests can fail it.
@@ -40,10 +35,7 @@ class TextBuffer {
   public:
     TextBuffer() = default;
     // A buffer moved from is empty, with no capacity it does not have.
-    TextBuffer(TextBuffer&& other) noexcept
-        : data_(std::move(other.data_)),
-          size_(std::exchange(other.size_, 0)),
-          capacity_(std::exchange(other.capacity_, 0)) {}
+    TextBuffer(TextBuffer&& other) noexcept { *this = std::move(other); }
     TextBuffer& operator=(TextBuffer&& other) noexcept {
         data_ = std::move(other.data_);
         size_ = std::exchange(other.size_, 0);
@@ -59,7 +51,11 @@ class TextBuffer {
     // Makes room for `size` bytes in all.
     void Reserve(std::size_t size) {
         if (size <= capacity_) return;
-        Resize(std::max(size, GrownCapacity()));
+        const std::size_t capacity = std::max(size, GrownCapacity());
+        char* const fresh = ResizeTextStorage(data_.get(), CheckedAdd(capacity, 1));
+        (void)data_.release();  // realloc has taken or freed it
+        data_.reset(fresh);
+        capacity_ = capacity;
     }
 
     // Adds `count` bytes to the end and returns where to write them; the
@@ -101,13 +97,6 @@ class TextBuffer {
     std::size_t GrownCapacity() const noexcept {
         const std::size_t most = SIZE_MAX - 1;  // one byte stays for the NUL
         return capacity_ > most - capacity_ / 2 ? most : capacity_ + capacity_ / 2;
-    }
-
-    void Resize(std::size_t capacity) {
-        char* const fresh = ResizeTextStorage(data_.get(), CheckedAdd(capacity, 1));
-        (void)data_.release();  // realloc has taken or freed it
-        data_.reset(fresh);
-        capacity_ = capacity;
     }
 
     std::unique_ptr<char[], FreeStorage> data_;

@@ -47,6 +47,6 @@ class TokenQueue {
     std::vector<Token> tokens_;
 };
 
-extern TokenQueue tokenQueue;
+inline TokenQueue tokenQueue;
 
 }  // namespace lumarix

@@ -5,42 +5,23 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 namespace lumarix {
 
 namespace detail {
-struct Cp1250Letter {
-    char32_t codePoint;
-    unsigned char byte;
-};
-
-// The Polish letters outside ASCII.
-inline constexpr std::array<Cp1250Letter, 18> kPolishLetters = {{
-    {U'ą', 0xB9},
-    {U'ć', 0xE6},
-    {U'ę', 0xEA},
-    {U'ł', 0xB3},
-    {U'ń', 0xF1},
-    {U'ó', 0xF3},
-    {U'ś', 0x9C},
-    {U'ź', 0x9F},
-    {U'ż', 0xBF},
-    {U'Ą', 0xA5},
-    {U'Ć', 0xC6},
-    {U'Ę', 0xCA},
-    {U'Ł', 0xA3},
-    {U'Ń', 0xD1},
-    {U'Ó', 0xD3},
-    {U'Ś', 0x8C},
-    {U'Ź', 0x8F},
-    {U'Ż', 0xAF},
-}};
+// The Polish letters outside ASCII and their code page 1250 bytes, in the same order.
+inline constexpr std::u32string_view kPolishLetters = U"ąćęłńóśźżĄĆĘŁŃÓŚŹŻ";
+inline constexpr std::string_view kPolishBytes =
+    "\xB9\xE6\xEA\xB3\xF1\xF3\x9C\x9F\xBF\xA5\xC6\xCA\xA3\xD1\xD3\x8C\x8F\xAF";
+static_assert(kPolishLetters.size() == kPolishBytes.size());
 
 constexpr unsigned char ToCp1250Byte(char32_t cp) {
     if (cp < 0x80) return static_cast<unsigned char>(cp);
-    for (const Cp1250Letter& letter : kPolishLetters)
-        if (letter.codePoint == cp) return letter.byte;
-    throw "letter outside the Polish set";  // fails the constant evaluation
+    const std::size_t at = kPolishLetters.find(cp);
+    if (at == std::u32string_view::npos)
+        throw "letter outside the Polish set";  // fails the constant evaluation
+    return static_cast<unsigned char>(kPolishBytes[at]);
 }
 }  // namespace detail
 

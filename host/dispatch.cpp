@@ -101,25 +101,17 @@ const NamedCall* FindCall(std::uint32_t id) {
     return found == kNamedCalls.end() ? nullptr : &*found;
 }
 
-std::intptr_t Dispatch(const HostCall& call) {
-    if (const NamedCall* named = FindCall(call.head.id)) return named->run(call);
-    if (IsHostHeld()) ReportUnhandled(1);
-    return 0;
-}
-
-std::intptr_t AnswerOnFailure(std::uint32_t id) {
-    const NamedCall* named = FindCall(id);
-    return named ? named->answerOnFailure : 0;
-}
-
 }  // namespace
 }  // namespace lumarix
 
 extern "C" LX_EXPORT std::intptr_t LX_STDCALL IMessageProc(lumarix::HostCall* call) {
+    const lumarix::NamedCall* named = lumarix::FindCall(call->head.id);
     // No exception may reach the host.
     try {
-        return lumarix::Dispatch(*call);
+        if (named) return named->run(*call);
+        if (lumarix::IsHostHeld()) lumarix::ReportUnhandled(1);
+        return 0;
     } catch (...) {
-        return lumarix::AnswerOnFailure(call->head.id);
+        return named ? named->answerOnFailure : 0;
     }
 }

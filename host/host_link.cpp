@@ -6,10 +6,6 @@ namespace lumarix {
 
 HostControl* heldControl = nullptr;
 
-CallHead MakeHead(std::uint16_t size, std::uint32_t id) noexcept {
-    return CallHead{size, id, 0, 0, 0, 0};
-}
-
 PageItem MakeItemQuery(std::uint32_t n, std::uint32_t request) noexcept {
     PageItem item{};
     item.size = kPageItemSize;
@@ -25,7 +21,7 @@ std::intptr_t SendRecord(void* record) {
 }
 
 std::intptr_t SendHostCall(std::uint32_t id, HostWord param1, HostWord param2) {
-    HostCall call{MakeHead(sizeof(HostCall), id), param1, param2};
+    HostCall call{{sizeof(HostCall), id}, param1, param2};
     return SendRecord(&call);
 }
 

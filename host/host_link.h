@@ -14,9 +14,6 @@ inline bool IsHostHeld() noexcept {
     return heldControl != nullptr;
 }
 
-// A head for a record the plug-in sends: its size and id, the head words 0.
-CallHead MakeHead(std::uint16_t size, std::uint32_t id) noexcept;
-
 // A 74-byte query of the plug-in's page item n (kItemNumberTag + n) with the
 // given request word; the caller fills in what else the query carries.
 PageItem MakeItemQuery(std::uint32_t n, std::uint32_t request) noexcept;

@@ -14,18 +14,6 @@ bool HoldsBothMarkers(std::string_view body) {
            body.find(kCloseMarker) != std::string_view::npos;
 }
 
-ForwardRecord MakeForwardRecord(std::uint32_t answerOf200, ChatMessage* copy) {
-    ForwardRecord record{};
-    record.head = MakeHead(sizeof(ForwardRecord), kSendForwardMessage);
-    record.head.head1 = 3;
-    record.head.head2 = answerOf200;
-    record.head.head3 = 310;
-    record.message = copy;
-    record.zero = 0;
-    record.one = 1;
-    return record;
-}
-
 std::intptr_t ForwardRewrittenCopy(ChatMessage* message) {
     if (!IsHostHeld()) return 1;  // nobody to forward to: the message passes unchanged
     auto copy = std::make_unique<ChatMessage>(*message);
@@ -34,7 +22,11 @@ std::intptr_t ForwardRewrittenCopy(ChatMessage* message) {
     message->flags |= kFlagForwarded;
     const auto answer =
         SendHostCall(kSendNewMessageId, 10, reinterpret_cast<HostWord>(copy->text18));
-    ForwardRecord record = MakeForwardRecord(static_cast<std::uint32_t>(answer), copy.get());
+    ForwardRecord record{.head = {sizeof(ForwardRecord), kSendForwardMessage, 3,
+                                  static_cast<std::uint32_t>(answer), 310},
+                         .message = copy.get(),
+                         .zero = 0,
+                         .one = 1};
     SendHostCall(kSendRecord, reinterpret_cast<HostWord>(&record), 0);
     return 1;
 }

@@ -19,14 +19,15 @@ using HostWord = std::uintptr_t;  // a number or an address
 
 #pragma pack(push, 1)
 
-// The 22-byte head that opens HostCall, ColumnRecord and ForwardRecord.
+// The 22-byte head that opens HostCall, ColumnRecord and ForwardRecord. The
+// plug-in's records leave the head words 0 unless they say otherwise.
 struct CallHead {
     std::uint16_t size;
     std::uint32_t id;
-    std::uint32_t head1;
-    std::uint32_t head2;
-    std::uint32_t head3;
-    std::uint32_t head4;
+    std::uint32_t head1 = 0;
+    std::uint32_t head2 = 0;
+    std::uint32_t head3 = 0;
+    std::uint32_t head4 = 0;
 };
 
 struct HostCall {
@@ -55,11 +56,11 @@ struct ChatMessage {
 
 struct ForwardRecord {
     CallHead head;
-    std::uint8_t unset22[2];
+    std::uint8_t unset22[2] = {};
     ChatMessage* message;
     std::uint32_t zero;
     std::uint8_t one;
-    std::uint8_t unset33[3];
+    std::uint8_t unset33[3] = {};
 };
 
 struct ColumnRecord {

@@ -1,5 +1,7 @@
 #include "host/settings_columns.h"
 
+#include <array>
+
 #include "host/host_link.h"
 #include "host/protocol.h"
 #include "host/records.h"
@@ -7,45 +9,27 @@
 namespace lumarix {
 namespace {
 
-ColumnRecord MakeColumnRecord(const SettingsColumn& c) {
-    ColumnRecord record{};
-    record.head = MakeHead(sizeof(ColumnRecord), kSendDeclareColumn);
-    record.column = c.column;
-    record.type = c.isText ? 1 : 0;
-    record.defaultValue = c.isText ? reinterpret_cast<HostWord>(c.defaultText) : c.defaultInt;
-    record.key = c.key;
-    return record;
-}
-
 std::string_view DefaultText(std::uint32_t column) {
     for (const SettingsColumn& c : kSettingsColumns)
         if (c.column == column) return c.isText ? c.defaultText : (c.defaultInt ? "1" : "0");
     return {};
 }
 
-void SetStyleField(CategoryStyle& style, StyleField field, std::string_view text) {
-    switch (field) {
-        case StyleField::Color:
-            style.color = text;
-            break;
-        case StyleField::Bold:
-            style.bold = text == "1";
-            break;
-        case StyleField::Italic:
-            style.italic = text == "1";
-            break;
-        case StyleField::Underline:
-            style.underline = text == "1";
-            break;
-    }
-}
+// The switches of StyleField::Bold, Italic and Underline, in that order.
+constexpr std::array<bool CategoryStyle::*, 3> kSwitches = {
+    &CategoryStyle::bold, &CategoryStyle::italic, &CategoryStyle::underline};
 
 }  // namespace
 
 std::intptr_t RegisterColumns() {
     if (!IsHostHeld()) return 1;
     for (const SettingsColumn& c : kSettingsColumns) {
-        ColumnRecord record = MakeColumnRecord(c);
+        ColumnRecord record{};
+        record.head = {sizeof(ColumnRecord), kSendDeclareColumn};
+        record.column = c.column;
+        record.type = c.isText ? 1 : 0;
+        record.defaultValue = c.isText ? reinterpret_cast<HostWord>(c.defaultText) : c.defaultInt;
+        record.key = c.key;
         SendRecord(&record);
     }
     return 1;
@@ -61,8 +45,14 @@ std::string_view ReadColumnText(std::uint32_t column) {
 
 CategoryStyles ReadCategoryStyles(const ColumnReader& readColumn) {
     CategoryStyles styles;
-    for (const SettingsColumn& c : kColumnsInReadOrder)
-        SetStyleField(styles[static_cast<std::size_t>(c.category)], c.field, readColumn(c.column));
+    for (const SettingsColumn& c : kColumnsInReadOrder) {
+        CategoryStyle& style = styles[static_cast<std::size_t>(c.category)];
+        const std::string_view text = readColumn(c.column);
+        if (c.field == StyleField::Color)
+            style.color = text;
+        else
+            style.*kSwitches[static_cast<std::size_t>(c.field) - 1] = text == "1";
+    }
     return styles;
 }
 

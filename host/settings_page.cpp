@@ -28,18 +28,6 @@ constexpr std::array<const char*, 3> kSwitchCaptions = {kBold.c_str(), kItalic.c
 constexpr std::uint32_t kPageItemNumber = 1000060;
 constexpr std::uint32_t kIconResource = 100;
 
-constexpr std::size_t kItemsBeforeCategories = 5;
-
-// A category's line: its name, its colour field, then its three switches.
-constexpr void AddCategoryLine(const CategoryRow& row, PageItemRow* at) {
-    *at++ = {kItemNumberTag, kItemSwitch | kItemSameLine, row.caption, row.nameItem, 0};
-    *at++ = {kItemNumberTag, kItemColorEntry | kItemSameLine, kColorField.c_str(), row.colorColumn,
-             row.indent};
-    for (std::size_t s = 0; s < 3; ++s)
-        *at++ = {kItemNumberTag, kItemSwitch | (s < 2 ? kItemSameLine : 0), kSwitchCaptions[s],
-                 row.switchColumns[s], 0};
-}
-
 constexpr std::array<PageItemRow, kPageItemCount> MakePageItems() {
     std::array<PageItemRow, kPageItemCount> items = {{
         {kSettingsPageId, kItemPage, kPageName.c_str(), kPageItemNumber, 0},
@@ -48,41 +36,18 @@ constexpr std::array<PageItemRow, kPageItemCount> MakePageItems() {
         {0, kItemGroupEnd, nullptr, 0, 0},
         {0, kItemGroupStart, kColorsGroup.c_str(), 0, 0},
     }};
-    PageItemRow* at = items.data() + kItemsBeforeCategories;
+    PageItemRow* at = items.data() + 5;  // past the rows above
+    // A category's line: its name, its colour field, then its three switches.
     for (const CategoryRow& row : kCategoryRows) {
-        AddCategoryLine(row, at);
-        at += kItemsPerCategory;
+        *at++ = {kItemNumberTag, kItemSwitch | kItemSameLine, row.caption, row.nameItem, 0};
+        *at++ = {kItemNumberTag, kItemColorEntry | kItemSameLine, kColorField.c_str(),
+                 row.colorColumn, row.indent};
+        for (std::size_t s = 0; s < 3; ++s)
+            *at++ = {kItemNumberTag, kItemSwitch | (s < 2 ? kItemSameLine : 0), kSwitchCaptions[s],
+                     row.switchColumns[s], 0};
     }
     *at = {0, kItemGroupEnd, nullptr, 0, 0};
     return items;
-}
-
-}  // namespace
-
-const std::array<PageItemRow, kPageItemCount> kPageItems = MakePageItems();
-
-namespace {
-
-bool IsDescription(const PageItemRow& row) {
-    return row.itemKind == kItemPlainText;
-}
-
-PageItem MakeCreation(const PageItemRow& row) {
-    PageItem item{};
-    item.size = row.indent ? kPageItemExtendedSize : kPageItemSize;
-    item.id = row.id;
-    item.parent = row.itemKind == kItemPage ? 46 : kSettingsPageId;
-    item.field10 = -2;
-    item.field14 = -1;
-    item.request = 863;
-    item.itemKind = row.itemKind;
-    item.mask = 0xFFFFFFFFu;
-    item.text = row.text;
-    item.field58 = IsDescription(row) ? 40 : 0;
-    item.number = row.number;
-    item.field66 = IsDescription(row) ? 100 : 0;
-    item.indent = row.indent;
-    return item;
 }
 
 // A status query (mask all bits) or change (mask 2) of item kItemNumberTag + n.
@@ -95,11 +60,27 @@ PageItem MakeStatusRecord(std::uint32_t n, std::uint32_t status, std::uint32_t m
 
 }  // namespace
 
+const std::array<PageItemRow, kPageItemCount> kPageItems = MakePageItems();
+
 std::intptr_t BuildSettingsPage() {
     if (!IsHostHeld()) return 1;
     SendHostCall(kSendPageIcon, kPageItemNumber, kIconResource);
     for (const PageItemRow& row : kPageItems) {
-        PageItem item = MakeCreation(row);
+        const bool description = row.itemKind == kItemPlainText;
+        PageItem item{};
+        item.size = row.indent ? kPageItemExtendedSize : kPageItemSize;
+        item.id = row.id;
+        item.parent = row.itemKind == kItemPage ? 46 : kSettingsPageId;
+        item.field10 = -2;
+        item.field14 = -1;
+        item.request = 863;
+        item.itemKind = row.itemKind;
+        item.mask = 0xFFFFFFFFu;
+        item.text = row.text;
+        item.field58 = description ? 40 : 0;
+        item.number = row.number;
+        item.field66 = description ? 100 : 0;
+        item.indent = row.indent;
         SendHostCall(kSendCreateItem, reinterpret_cast<HostWord>(&item), 0);
     }
     return 1;

@@ -332,13 +332,18 @@ TEST_F(AllocFailureTest, RewriteInPlaceFailsWholeAndTheNextMessageWorks) {
     EXPECT_GE(failures, allocations);
 }
 
-TEST_F(AllocFailureTest, RewriteFailureLeavesTheRingCountAlone) {
-    const std::uint32_t before = resultRing.ResultCount();
+TEST_F(AllocFailureTest, RewriteFailureTakesNoSlotInTheRing) {
+    // The kept result outlives nineteen stored successors, not twenty: it
+    // stays unchanged only if the failed rewrite stored nothing.
+    const RewriteOutcome kept = SendBody("[delphi]kept[/delphi]", 0x10);
+    const std::string keptText = kept.body;
+    for (int k = 0; k < 18; ++k) ASSERT_EQ(2, SendBody(kBody, 0x10).answer);
     {
         ArmedScope armed(1, true);
         EXPECT_EQ(1, SendBody(kBody, 0).answer);
     }
-    EXPECT_EQ(before, resultRing.ResultCount());
+    ASSERT_EQ(2, SendBody(kBody, 0x10).answer);
+    EXPECT_EQ(keptText, kept.body);
 }
 
 TEST_F(AllocFailureTest, CopyPathForwardsAllOrNothing) {

@@ -28,8 +28,9 @@ TEST_F(ColumnsTest, NullAnswerReadsAsTheEmptyText) {
     heldControl = &control;
     EXPECT_EQ(ReadColumnText(1000021), "");
     RebuildStyleTags(ReadCategoryStyles());
-    EXPECT_EQ(styleTags[Category::Comments].colorOpen, "<font color=\"\">");
-    EXPECT_EQ(styleTags[Category::Key_words].boldOpen, "");
+    EXPECT_EQ(styleTags[Category::Comments].open, "<font color=\"\">");
+    EXPECT_EQ(styleTags[Category::Key_words].open, "<font color=\"\">");
+    EXPECT_EQ(styleTags[Category::Key_words].close, "</font>");
 }
 
 TEST_F(ColumnsTest, WithoutAControlTheRegisteredDefaultsApply) {
@@ -40,9 +41,8 @@ TEST_F(ColumnsTest, WithoutAControlTheRegisteredDefaultsApply) {
     }
     EXPECT_EQ(ReadColumnText(1000030), "");  // no such column
     RebuildStyleTags(ReadCategoryStyles());
-    EXPECT_EQ(styleTags[Category::Operators].colorOpen, "<font color=\"#840000\">");
-    EXPECT_EQ(styleTags[Category::Operators].boldOpen, "<b>");
-    EXPECT_EQ(styleTags[Category::Comments].italicOpen, "<i>");
+    EXPECT_EQ(styleTags[Category::Operators].open, "<font color=\"#840000\"><b>");
+    EXPECT_EQ(styleTags[Category::Comments].open, "<font color=\"#000080\"><i>");
 }
 
 // The keys follow one rule: colours by category, switches by switch and category.

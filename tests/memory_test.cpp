@@ -65,8 +65,6 @@ TEST(TextBufferTest, SizesThatWouldWrapAreRefused) {
         EXPECT_THROW(buffer.Extend(c.count, c.slack), std::bad_alloc);
         EXPECT_EQ("abc", buffer.View());
     }
-    EXPECT_THROW(CheckedMul(kMax / 5 + 1, 5), std::bad_alloc);
-    EXPECT_EQ(kMax / 5 * 5, CheckedMul(kMax / 5, 5));
     EXPECT_THROW(CheckedAdd(kMax, 1), std::bad_alloc);
     EXPECT_EQ(kMax, CheckedAdd(kMax - 1, 1));
 }

@@ -1,7 +1,0 @@
-#include "highlight/token_queue.h"
-
-namespace lumarix {
-
-TokenQueue tokenQueue;
-
-}  // namespace lumarix
