@@ -239,15 +239,18 @@ void CheckStyleTags(const std::map<std::uint32_t, std::string>& values) {
     }};
     for (const Expected& e : kCategories) {
         const CategoryTags& tags = styleTags[e.category];
+        Require(tags.colorOpen == "<font color=\"" + values.at(e.color) + "\">", "colour tag");
         auto on = [&](std::uint32_t sw) {
             return values.at(kFirstSwitchColumn + 3 * e.group + sw) == "1";
         };
-        const std::string open = "<font color=\"" + values.at(e.color) + "\">" +
-                                 (on(1) ? "<i>" : "") + (on(0) ? "<b>" : "") + (on(2) ? "<u>" : "");
-        const std::string close = std::string(on(2) ? "</u>" : "") + (on(0) ? "</b>" : "") +
-                                  (on(1) ? "</i>" : "") + "</font>";
-        Require(tags.open == open, "opening tags: colour, then italic, bold, underline");
-        Require(tags.close == close, "closing tags in the reverse order");
+        Require(tags.boldOpen == (on(0) ? "<b>" : "") && tags.boldClose == (on(0) ? "</b>" : ""),
+                "bold pair");
+        Require(
+            tags.italicOpen == (on(1) ? "<i>" : "") && tags.italicClose == (on(1) ? "</i>" : ""),
+            "italic pair");
+        Require(tags.underlineOpen == (on(2) ? "<u>" : "") &&
+                    tags.underlineClose == (on(2) ? "</u>" : ""),
+                "underline pair");
     }
 }
 

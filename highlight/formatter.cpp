@@ -84,8 +84,10 @@ static_assert(static_cast<std::size_t>(TokenKind::Plain) == kCategoryCount);
 TokenTags ComposeTokenTags(const StyleTagSet& set) {
     TokenTags tags;
     for (std::size_t kind = 0; kind < kCategoryCount; ++kind) {
-        tags.open[kind] = TagPiece(set.categories[kind].open);
-        tags.close[kind] = TagPiece(set.categories[kind].close);
+        const CategoryTags& c = set.categories[kind];
+        tags.open[kind] = TagPiece(c.colorOpen + c.italicOpen + c.boldOpen + c.underlineOpen);
+        tags.close[kind] =
+            TagPiece(c.underlineClose + c.boldClose + c.italicClose + std::string(kFontClose));
     }
     return tags;
 }

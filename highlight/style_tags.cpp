@@ -11,10 +11,13 @@ void RebuildStyleTags(const CategoryStyles& styles) {
     for (std::size_t c = 0; c < kCategoryCount; ++c) {
         const CategoryStyle& style = styles[c];
         CategoryTags& tags = rebuilt.categories[c];
-        tags.open = "<font color=\"" + style.color + "\">" + (style.italic ? "<i>" : "") +
-                    (style.bold ? "<b>" : "") + (style.underline ? "<u>" : "");
-        tags.close = std::string(style.underline ? "</u>" : "") + (style.bold ? "</b>" : "") +
-                     (style.italic ? "</i>" : "") + "</font>";
+        tags.colorOpen = "<font color=\"" + style.color + "\">";
+        tags.boldOpen = style.bold ? "<b>" : "";
+        tags.boldClose = style.bold ? "</b>" : "";
+        tags.italicOpen = style.italic ? "<i>" : "";
+        tags.italicClose = style.italic ? "</i>" : "";
+        tags.underlineOpen = style.underline ? "<u>" : "";
+        tags.underlineClose = style.underline ? "</u>" : "";
     }
     styleTags = std::move(rebuilt);
 }

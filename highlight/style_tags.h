@@ -22,11 +22,14 @@ struct CategoryStyle {
 };
 using CategoryStyles = std::array<CategoryStyle, kCategoryCount>;  // indexed by Category
 
-// What a category's tokens are wrapped in: the colour, then italic, bold and
-// underline where switched on; closed in the reverse order.
 struct CategoryTags {
-    std::string open;
-    std::string close;
+    std::string colorOpen;
+    std::string boldOpen;
+    std::string boldClose;
+    std::string italicOpen;
+    std::string italicClose;
+    std::string underlineOpen;
+    std::string underlineClose;
 };
 
 struct StyleTagSet {
@@ -40,8 +43,8 @@ struct StyleTagSet {
 // Empty until the first rebuild.
 extern StyleTagSet styleTags;
 
-// Rebuilds every category's tags from `styles`. The set is replaced as a
-// whole, only once every string is built.
+// Rebuilds all 35 strings from `styles`. The set is replaced as a whole, only
+// once every string is built.
 void RebuildStyleTags(const CategoryStyles& styles);
 
 }  // namespace lumarix

@@ -28,9 +28,8 @@ TEST_F(ColumnsTest, NullAnswerReadsAsTheEmptyText) {
     heldControl = &control;
     EXPECT_EQ(ReadColumnText(1000021), "");
     RebuildStyleTags(ReadCategoryStyles());
-    EXPECT_EQ(styleTags[Category::Comments].open, "<font color=\"\">");
-    EXPECT_EQ(styleTags[Category::Key_words].open, "<font color=\"\">");
-    EXPECT_EQ(styleTags[Category::Key_words].close, "</font>");
+    EXPECT_EQ(styleTags[Category::Comments].colorOpen, "<font color=\"\">");
+    EXPECT_EQ(styleTags[Category::Key_words].boldOpen, "");
 }
 
 TEST_F(ColumnsTest, WithoutAControlTheRegisteredDefaultsApply) {
@@ -41,8 +40,9 @@ TEST_F(ColumnsTest, WithoutAControlTheRegisteredDefaultsApply) {
     }
     EXPECT_EQ(ReadColumnText(1000030), "");  // no such column
     RebuildStyleTags(ReadCategoryStyles());
-    EXPECT_EQ(styleTags[Category::Operators].open, "<font color=\"#840000\"><b>");
-    EXPECT_EQ(styleTags[Category::Comments].open, "<font color=\"#000080\"><i>");
+    EXPECT_EQ(styleTags[Category::Operators].colorOpen, "<font color=\"#840000\">");
+    EXPECT_EQ(styleTags[Category::Operators].boldOpen, "<b>");
+    EXPECT_EQ(styleTags[Category::Comments].italicOpen, "<i>");
 }
 
 // The keys follow one rule: colours by category, switches by switch and category.

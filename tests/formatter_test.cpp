@@ -173,11 +173,8 @@ TEST_F(FormatterTest, SwitchIsOnOnlyForTheTextOne) {
         settings[1000043] = text;  // Key_words bold
         Rebuild(settings);
         const bool on = std::string(text) == "1";
-        EXPECT_EQ(styleTags[Category::Key_words].open,
-                  on ? "<font color=\"#000000\"><b>" : "<font color=\"#000000\">")
-            << '"' << text << '"';
-        EXPECT_EQ(styleTags[Category::Key_words].close, on ? "</b></font>" : "</font>")
-            << '"' << text << '"';
+        EXPECT_EQ(styleTags[Category::Key_words].boldOpen, on ? "<b>" : "") << '"' << text << '"';
+        EXPECT_EQ(styleTags[Category::Key_words].boldClose, on ? "</b>" : "") << '"' << text << '"';
     }
 }
 
@@ -187,8 +184,8 @@ TEST_F(FormatterTest, ColoursAreUsedVerbatim) {
     settings[1000025] = "";
     settings[1000023] = "[delphi]1[/delphi]";  // a marker in a colour is written, not searched
     Rebuild(settings);
-    EXPECT_EQ(styleTags[Category::Key_words].open, "<font color=\"red\"><b>");
-    EXPECT_EQ(styleTags[Category::Strings].open, "<font color=\"\">");
+    EXPECT_EQ(styleTags[Category::Key_words].colorOpen, "<font color=\"red\">");
+    EXPECT_EQ(styleTags[Category::Strings].colorOpen, "<font color=\"\">");
     EXPECT_EQ(Format("[delphi]x;2[/delphi]"),
               std::string(kOpen) + "x" + kOpX + ";" + kOpEnd +
                   "<font color=\"[delphi]1[/delphi]\">2</font></font>");
@@ -219,10 +216,10 @@ TEST_F(FormatterTest, DefaultStyleTags) {
     };
     for (const Row& r : rows) {
         const CategoryTags& t = styleTags[r.category];
-        EXPECT_EQ(t.open, std::string("<font color=\"") + r.color + "\">" +
-                              (r.italic ? "<i>" : "") + (r.bold ? "<b>" : ""));
-        EXPECT_EQ(t.close,
-                  std::string(r.bold ? "</b>" : "") + (r.italic ? "</i>" : "") + "</font>");
+        EXPECT_EQ(t.colorOpen, std::string("<font color=\"") + r.color + "\">");
+        EXPECT_EQ(t.boldOpen + t.boldClose, r.bold ? "<b></b>" : "");
+        EXPECT_EQ(t.italicOpen + t.italicClose, r.italic ? "<i></i>" : "");
+        EXPECT_EQ(t.underlineOpen + t.underlineClose, "");
     }
 }
 
@@ -233,8 +230,8 @@ std::string RenderPlainly(const std::string& block) {
     reference::KindTags tags;
     for (std::size_t kind = 0; kind < kCategoryCount; ++kind) {
         const CategoryTags& t = styleTags.categories[kind];
-        tags.open[kind] = t.open;
-        tags.close[kind] = t.close;
+        tags.open[kind] = t.colorOpen + t.italicOpen + t.boldOpen + t.underlineOpen;
+        tags.close[kind] = t.underlineClose + t.boldClose + t.italicClose + "</font>";
     }
     return reference::RenderBlock(block, tags);
 }
