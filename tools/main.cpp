@@ -136,11 +136,6 @@ constexpr OptionRule kOptionRules[] = {
      [](Options& o, std::string&& v) { o.modulePath = std::move(v); }},
 };
 
-// Values called FILE... or PATH name files, for which a directory cannot stand.
-bool NamesFile(std::string_view valueName) {
-    return valueName.starts_with("FILE") || valueName == "PATH";
-}
-
 std::string BuildUsage() {
     std::string out =
         "usage: lumarix-host [OPTION]...\n"
@@ -176,8 +171,11 @@ Options ParseOptions(int argc, char** argv) {
             if (k + 1 >= argc || argv[k + 1][0] == '\0')
                 throw UsageError{std::string(arg) + " needs " + std::string(rule->value)};
             value = argv[++k];
-            std::error_code unknown;  // a path that cannot be examined fails where it is used
-            if (NamesFile(rule->value) && std::filesystem::is_directory(value, unknown))
+            // Values called FILE... or PATH name files, for which a directory cannot stand; a
+            // path that cannot be examined fails where it is used.
+            const bool namesFile = rule->value.starts_with("FILE") || rule->value == "PATH";
+            std::error_code unknown;
+            if (namesFile && std::filesystem::is_directory(value, unknown))
                 throw UsageError{std::string(arg) + " needs " + std::string(rule->value) + "; " +
                                  value + " is a directory"};
         }
@@ -185,11 +183,6 @@ Options ParseOptions(int argc, char** argv) {
     }
     if (options.modulePath.empty()) options.modulePath = DefaultModulePath(argv[0]);
     return options;
-}
-
-bool AsksForHelp(int argc, char** argv) {
-    return std::any_of(argv + 1, argv + argc,
-                       [](std::string_view arg) { return arg == "-h" || arg == "--help"; });
 }
 
 // Edits between two keys, letters compared without case.
@@ -274,22 +267,18 @@ void PrintInfo(StandInHost& host, const std::string& path) {
     std::string out = "module: " + path + "\n";
     for (std::uint32_t id = kCallPluginNumber; id <= kCallReserved17; ++id) {
         const std::intptr_t answer = host.Call(id);
-        const bool isText = IsTextAnswer(id);
         out += std::to_string(id) + ": ";
-        if (isText && answer) {
-            out += '"';
-            out += reinterpret_cast<const char*>(answer);
-            out += '"';
-        } else {
-            out += std::to_string(answer);
-        }
-        out += "\n";
+        if (IsTextAnswer(id) && answer)
+            out += "\"" + std::string(reinterpret_cast<const char*>(answer)) + "\"\n";
+        else
+            out += std::to_string(answer) + "\n";
     }
     WriteStdout(out);
 }
 
 int Run(int argc, char** argv) {
-    if (AsksForHelp(argc, argv)) {
+    if (std::any_of(argv + 1, argv + argc,
+                    [](std::string_view arg) { return arg == "-h" || arg == "--help"; })) {
         WriteStdout(BuildUsage());
         return 0;
     }

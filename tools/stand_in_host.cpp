@@ -1,5 +1,6 @@
 #include "tools/stand_in_host.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "host/protocol.h"
@@ -12,6 +13,11 @@ void UnusedOperation() {}
 
 std::string BytesOf(const void* record, std::size_t size) {
     return std::string(static_cast<const char*>(record), size);
+}
+
+// The bytes of a page item the plug-in passed: its size field tells the form.
+std::size_t SizeOf(const PageItem& item) {
+    return item.size == kPageItemExtendedSize ? kPageItemExtendedSize : kPageItemSize;
 }
 
 }  // namespace
@@ -94,12 +100,11 @@ std::intptr_t StandInHost::SendMessage(const std::string& body, bool copy,
 }
 
 bool StandInHost::SetValue(const std::string& key, const std::string& value) {
-    for (StoredColumn& c : columns_) {
-        if (c.key != key) continue;
-        c.value = value;
-        return true;
-    }
-    return false;
+    const auto column = std::find_if(columns_.begin(), columns_.end(),
+                                     [&](const StoredColumn& c) { return c.key == key; });
+    if (column == columns_.end()) return false;
+    column->value = value;
+    return true;
 }
 
 const StoredColumn* StandInHost::FindColumn(std::uint32_t number) const {
@@ -112,6 +117,10 @@ StoredItem* StandInHost::FindItem(std::uint32_t number) {
     for (StoredItem& item : items_)
         if (item.record.id == kItemNumberTag && item.record.number == number) return &item;
     return nullptr;
+}
+
+StoredItem* StandInHost::FindNamedItem(const PageItem& query) {
+    return query.parent == kSettingsPageId ? FindItem(query.id - kItemNumberTag) : nullptr;
 }
 
 std::intptr_t LX_STDCALL StandInHost::OnReportUnhandled(HostControl* self, std::int32_t code) {
@@ -142,8 +151,7 @@ std::intptr_t StandInHost::Answer(void* record) {
         case kSendQueryStatus:
         case kSendChangeStatus: {
             const auto* item = static_cast<const PageItem*>(target);
-            received.record = BytesOf(
-                item, item->size == kPageItemExtendedSize ? kPageItemExtendedSize : kPageItemSize);
+            received.record = BytesOf(item, SizeOf(*item));
             break;
         }
         case kSendRecord:
@@ -185,11 +193,15 @@ std::string StandInHost::DescribeCall(std::uint32_t id, const HostCall& call, co
 std::intptr_t StandInHost::AnswerHostCall(std::uint32_t id, HostCall& call, void* target) {
     switch (id) {
         case kSendNewMessageId:
-            return AnswerForwardHeader();
+            return nextForwardId_++;
         case kSendCreateItem:
             return CreateItem(*static_cast<const PageItem*>(target));
-        case kSendRecord:
-            return TakeForwardedCopy(*static_cast<const ForwardRecord*>(target));
+        case kSendRecord: {
+            const auto& forward = *static_cast<const ForwardRecord*>(target);
+            const char* body = forward.message->body;
+            forwarded_.push_back({forward, *forward.message, body ? body : ""});
+            return 1;
+        }
         case kSendQueryValue:
             return AnswerValueQuery(*static_cast<const PageItem*>(target));
         case kSendQueryStatus:
@@ -231,35 +243,22 @@ std::intptr_t StandInHost::AnswerValueQuery(const PageItem& query) {
 
 std::intptr_t StandInHost::CreateItem(const PageItem& item) {
     StoredItem stored{};
-    std::memcpy(&stored.record, &item,
-                item.size == kPageItemExtendedSize ? kPageItemExtendedSize : kPageItemSize);
+    std::memcpy(&stored.record, &item, SizeOf(item));
     if (item.text) stored.text = item.text;
     items_.push_back(std::move(stored));
     return 1;
 }
 
 std::intptr_t StandInHost::AnswerStatusQuery(PageItem& query) {
-    const StoredItem* item =
-        query.parent == kSettingsPageId ? FindItem(query.id - kItemNumberTag) : nullptr;
+    const StoredItem* item = FindNamedItem(query);
     query.itemKind = item ? item->status : 0;
     return 1;
 }
 
 std::intptr_t StandInHost::ChangeStatus(const PageItem& change) {
-    StoredItem* item =
-        change.parent == kSettingsPageId ? FindItem(change.id - kItemNumberTag) : nullptr;
+    StoredItem* item = FindNamedItem(change);
     if (!item) return 0;
     item->status = (item->status & ~change.mask) | (change.itemKind & change.mask);
-    return 1;
-}
-
-std::intptr_t StandInHost::AnswerForwardHeader() {
-    return nextForwardId_++;
-}
-
-std::intptr_t StandInHost::TakeForwardedCopy(const ForwardRecord& record) {
-    ForwardedCopy copy{record, *record.message, record.message->body ? record.message->body : ""};
-    forwarded_.push_back(std::move(copy));
     return 1;
 }
 

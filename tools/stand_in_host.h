@@ -102,8 +102,8 @@ class StandInHost {
     std::intptr_t CreateItem(const PageItem& item);
     std::intptr_t AnswerStatusQuery(PageItem& query);
     std::intptr_t ChangeStatus(const PageItem& change);
-    std::intptr_t AnswerForwardHeader();
-    std::intptr_t TakeForwardedCopy(const ForwardRecord& record);
+    // The stored item a settings-page record names; null when none.
+    StoredItem* FindNamedItem(const PageItem& query);
     void Trace(const std::string& line) const;
 
     HostControl control_;  // first, so the control's address is the host's
