@@ -269,7 +269,7 @@ void PrintInfo(StandInHost& host, const std::string& path) {
         const std::intptr_t answer = host.Call(id);
         out += std::to_string(id) + ": ";
         if (IsTextAnswer(id) && answer)
-            out += "\"" + std::string(reinterpret_cast<const char*>(answer)) + "\"\n";
+            out.append("\"").append(reinterpret_cast<const char*>(answer)).append("\"\n");
         else
             out += std::to_string(answer) + "\n";
     }

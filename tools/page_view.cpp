@@ -74,7 +74,7 @@ std::size_t WidthOf(std::string_view utf8) {
 }
 
 std::string Quoted(std::string_view text) {
-    return "'" + std::string(text) + "'";
+    return std::string(1, '\'').append(text).append(1, '\'');
 }
 
 std::uint32_t KindOf(const StoredItem& item) {

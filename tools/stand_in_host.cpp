@@ -145,21 +145,11 @@ std::intptr_t StandInHost::Answer(void* record) {
     auto& call = *static_cast<HostCall*>(record);
     ReceivedCall received{head.id, call.param1, call.param2, {}};
     void* target = reinterpret_cast<void*>(call.param1);
-    switch (head.id) {
-        case kSendCreateItem:
-        case kSendQueryValue:
-        case kSendQueryStatus:
-        case kSendChangeStatus: {
-            const auto* item = static_cast<const PageItem*>(target);
-            received.record = BytesOf(item, SizeOf(*item));
-            break;
-        }
-        case kSendRecord:
-            received.record = BytesOf(target, sizeof(ForwardRecord));
-            break;
-        default:
-            break;
-    }
+    if (head.id == kSendCreateItem || head.id == kSendQueryValue || head.id == kSendQueryStatus ||
+        head.id == kSendChangeStatus)
+        received.record = BytesOf(target, SizeOf(*static_cast<const PageItem*>(target)));
+    else if (head.id == kSendRecord)
+        received.record = BytesOf(target, sizeof(ForwardRecord));
     received_.push_back(std::move(received));
     const std::intptr_t answer = AnswerHostCall(head.id, call, target);
     if (trace_) Trace("plug-in -> host " + DescribeCall(head.id, call, target, answer));
@@ -191,23 +181,39 @@ std::string StandInHost::DescribeCall(std::uint32_t id, const HostCall& call, co
 }
 
 std::intptr_t StandInHost::AnswerHostCall(std::uint32_t id, HostCall& call, void* target) {
+    auto* item = static_cast<PageItem*>(target);
     switch (id) {
         case kSendNewMessageId:
             return nextForwardId_++;
-        case kSendCreateItem:
-            return CreateItem(*static_cast<const PageItem*>(target));
+        case kSendCreateItem: {
+            StoredItem& stored = items_.emplace_back();
+            std::memcpy(&stored.record, item, SizeOf(*item));
+            if (item->text) stored.text = item->text;
+            return 1;
+        }
         case kSendRecord: {
             const auto& forward = *static_cast<const ForwardRecord*>(target);
             const char* body = forward.message->body;
             forwarded_.push_back({forward, *forward.message, body ? body : ""});
             return 1;
         }
-        case kSendQueryValue:
-            return AnswerValueQuery(*static_cast<const PageItem*>(target));
-        case kSendQueryStatus:
-            return AnswerStatusQuery(*static_cast<PageItem*>(target));
-        case kSendChangeStatus:
-            return ChangeStatus(*static_cast<const PageItem*>(target));
+        case kSendQueryValue: {
+            static const char kEmpty[] = "";
+            const StoredColumn* column =
+                item->parent == kSettingsPageId ? FindColumn(item->id - kItemNumberTag) : nullptr;
+            return reinterpret_cast<std::intptr_t>(column ? column->value.c_str() : kEmpty);
+        }
+        case kSendQueryStatus: {
+            const StoredItem* stored = FindNamedItem(*item);
+            item->itemKind = stored ? stored->status : 0;
+            return 1;
+        }
+        case kSendChangeStatus: {
+            StoredItem* stored = FindNamedItem(*item);
+            if (!stored) return 0;
+            stored->status = (stored->status & ~item->mask) | (item->itemKind & item->mask);
+            return 1;
+        }
         case kSendPageIcon:
             iconItem_ = static_cast<std::uint32_t>(call.param1);
             iconResource_ = static_cast<std::uint32_t>(call.param2);
@@ -231,34 +237,6 @@ std::intptr_t StandInHost::RegisterColumn(const ColumnRecord& record) {
     }
     column.value = column.defaultValue;
     columns_.push_back(std::move(column));
-    return 1;
-}
-
-std::intptr_t StandInHost::AnswerValueQuery(const PageItem& query) {
-    static const char kEmpty[] = "";
-    const StoredColumn* column =
-        query.parent == kSettingsPageId ? FindColumn(query.id - kItemNumberTag) : nullptr;
-    return reinterpret_cast<std::intptr_t>(column ? column->value.c_str() : kEmpty);
-}
-
-std::intptr_t StandInHost::CreateItem(const PageItem& item) {
-    StoredItem stored{};
-    std::memcpy(&stored.record, &item, SizeOf(item));
-    if (item.text) stored.text = item.text;
-    items_.push_back(std::move(stored));
-    return 1;
-}
-
-std::intptr_t StandInHost::AnswerStatusQuery(PageItem& query) {
-    const StoredItem* item = FindNamedItem(query);
-    query.itemKind = item ? item->status : 0;
-    return 1;
-}
-
-std::intptr_t StandInHost::ChangeStatus(const PageItem& change) {
-    StoredItem* item = FindNamedItem(change);
-    if (!item) return 0;
-    item->status = (item->status & ~change.mask) | (change.itemKind & change.mask);
     return 1;
 }
 
