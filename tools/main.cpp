@@ -11,6 +11,7 @@
 #include <iostream>
 #include <iterator>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -52,8 +53,9 @@ struct Options {
     std::string encoding;                   // of the chat text: "utf-8", "cp1250" or unset
 };
 
-struct UsageError {
-    std::string message;
+// What the user asked for cannot be done; main prints it and exits with kUsageError.
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
 };
 
 // The kinds of run an option belongs to; options of kinds that exclude each
@@ -263,19 +265,6 @@ void WriteStdout(std::string_view bytes) {
     std::fflush(stdout);
 }
 
-void PrintInfo(StandInHost& host, const std::string& path) {
-    std::string out = "module: " + path + "\n";
-    for (std::uint32_t id = kCallPluginNumber; id <= kCallReserved17; ++id) {
-        const std::intptr_t answer = host.Call(id);
-        out += std::to_string(id) + ": ";
-        if (IsTextAnswer(id) && answer)
-            out.append("\"").append(reinterpret_cast<const char*>(answer)).append("\"\n");
-        else
-            out += std::to_string(answer) + "\n";
-    }
-    WriteStdout(out);
-}
-
 int Run(int argc, char** argv) {
     if (std::any_of(argv + 1, argv + argc,
                     [](std::string_view arg) { return arg == "-h" || arg == "--help"; })) {
@@ -291,8 +280,16 @@ int Run(int argc, char** argv) {
 
     if (options.info) {
         host.Call(kCallHoldControl, reinterpret_cast<HostWord>(host.Control()));
-        PrintInfo(host, module->Path());
-        WriteStdout(DescribeModuleResources(module->Path()));
+        std::string out = "module: " + options.modulePath + "\n";
+        for (std::uint32_t id = kCallPluginNumber; id <= kCallReserved17; ++id) {
+            const std::intptr_t answer = host.Call(id);
+            out += std::to_string(id) + ": ";
+            if (IsTextAnswer(id) && answer)
+                out.append("\"").append(reinterpret_cast<const char*>(answer)).append("\"\n");
+            else
+                out += std::to_string(answer) + "\n";
+        }
+        WriteStdout(out + DescribeModuleResources(options.modulePath));
         host.Stop();
         return 0;
     }
@@ -349,9 +346,6 @@ int main(int argc, char** argv) {
     lumarix::tools::UseHugePagesForLargeBlocks(argv);
     try {
         return lumarix::tools::Run(argc, argv);
-    } catch (const lumarix::tools::UsageError& e) {
-        std::cerr << "lumarix-host: " << e.message << '\n';
-        return lumarix::tools::kUsageError;
     } catch (const std::exception& e) {
         std::cerr << "lumarix-host: " << e.what() << '\n';
         return lumarix::tools::kUsageError;
