@@ -1,6 +1,7 @@
 #include "tools/stand_in_host.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "host/protocol.h"
@@ -23,13 +24,9 @@ std::size_t SizeOf(const PageItem& item) {
 }  // namespace
 
 std::string Hex(std::uint64_t value) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string digits;
-    do {
-        digits.insert(digits.begin(), kDigits[value & 0xF]);
-        value >>= 4;
-    } while (value);
-    return "0x" + digits;
+    char text[24];
+    return std::string(
+        text, std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value)));
 }
 
 bool IsTextAnswer(std::uint32_t id) {
@@ -138,9 +135,8 @@ std::intptr_t StandInHost::Answer(void* record) {
     CallHead head;
     std::memcpy(&head, record, sizeof head);
     if (head.id == kSendDeclareColumn) {
-        const auto& column = *static_cast<const ColumnRecord*>(record);
         received_.push_back({head.id, 0, 0, BytesOf(record, sizeof(ColumnRecord))});
-        return RegisterColumn(column);
+        return RegisterColumn(*static_cast<const ColumnRecord*>(record));
     }
     auto& call = *static_cast<HostCall*>(record);
     ReceivedCall received{head.id, call.param1, call.param2, {}};
