@@ -46,9 +46,8 @@ std::optional<std::string> QueryText(const std::vector<char>& block, const std::
     UINT length = 0;
     if (!VerQueryValueA(block.data(), path.c_str(), &value, &length) || !value) return std::nullopt;
     // The length counts the terminating NUL, when there is one.
-    std::string text(static_cast<const char*>(value), length);
-    if (const std::size_t nul = text.find('\0'); nul != std::string::npos) text.resize(nul);
-    return text;
+    const char* text = static_cast<const char*>(value);
+    return std::string(text, strnlen(text, length));
 }
 
 struct FreeModule {
