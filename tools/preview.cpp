@@ -87,12 +87,12 @@ constexpr std::string_view kPageFoot = "</div>\n</body>\n</html>\n";
 
 // Escapes "&", "<", ">" and the double quote, for text and attribute values.
 std::string EscapeHtml(std::string_view text) {
-    static constexpr std::string_view kSpecial = "&<>\"";
+    static constexpr std::string_view kEscaped = "&<>\"";
     static constexpr std::string_view kEntities[] = {"&amp;", "&lt;", "&gt;", "&quot;"};
     std::string out;
     out.reserve(text.size());
     for (const char c : text) {
-        const std::size_t k = kSpecial.find(c);
+        const std::size_t k = kEscaped.find(c);
         if (k == std::string_view::npos)
             out += c;
         else
