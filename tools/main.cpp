@@ -11,6 +11,7 @@
 #include <iostream>
 #include <iterator>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -52,8 +53,9 @@ struct Options {
     std::string encoding;                   // of the chat text: "utf-8", "cp1250" or unset
 };
 
-struct UsageError {
-    std::string message;
+// What the user asked for cannot be done; main prints it and exits with kUsageError.
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
 };
 
 // The kinds of run an option belongs to; options of kinds that exclude each
@@ -136,11 +138,6 @@ constexpr OptionRule kOptionRules[] = {
      [](Options& o, std::string&& v) { o.modulePath = std::move(v); }},
 };
 
-// Values called FILE... or PATH name files, for which a directory cannot stand.
-bool NamesFile(std::string_view valueName) {
-    return valueName.starts_with("FILE") || valueName == "PATH";
-}
-
 std::string BuildUsage() {
     std::string out =
         "usage: lumarix-host [OPTION]...\n"
@@ -176,8 +173,11 @@ Options ParseOptions(int argc, char** argv) {
             if (k + 1 >= argc || argv[k + 1][0] == '\0')
                 throw UsageError{std::string(arg) + " needs " + std::string(rule->value)};
             value = argv[++k];
-            std::error_code unknown;  // a path that cannot be examined fails where it is used
-            if (NamesFile(rule->value) && std::filesystem::is_directory(value, unknown))
+            // Values called FILE... or PATH name files, for which a directory cannot stand; a
+            // path that cannot be examined fails where it is used.
+            const bool namesFile = rule->value.starts_with("FILE") || rule->value == "PATH";
+            std::error_code unknown;
+            if (namesFile && std::filesystem::is_directory(value, unknown))
                 throw UsageError{std::string(arg) + " needs " + std::string(rule->value) + "; " +
                                  value + " is a directory"};
         }
@@ -185,11 +185,6 @@ Options ParseOptions(int argc, char** argv) {
     }
     if (options.modulePath.empty()) options.modulePath = DefaultModulePath(argv[0]);
     return options;
-}
-
-bool AsksForHelp(int argc, char** argv) {
-    return std::any_of(argv + 1, argv + argc,
-                       [](std::string_view arg) { return arg == "-h" || arg == "--help"; });
 }
 
 // Edits between two keys, letters compared without case.
@@ -270,26 +265,9 @@ void WriteStdout(std::string_view bytes) {
     std::fflush(stdout);
 }
 
-void PrintInfo(StandInHost& host, const std::string& path) {
-    std::string out = "module: " + path + "\n";
-    for (std::uint32_t id = kCallPluginNumber; id <= kCallReserved17; ++id) {
-        const std::intptr_t answer = host.Call(id);
-        const bool isText = IsTextAnswer(id);
-        out += std::to_string(id) + ": ";
-        if (isText && answer) {
-            out += '"';
-            out += reinterpret_cast<const char*>(answer);
-            out += '"';
-        } else {
-            out += std::to_string(answer);
-        }
-        out += "\n";
-    }
-    WriteStdout(out);
-}
-
 int Run(int argc, char** argv) {
-    if (AsksForHelp(argc, argv)) {
+    if (std::any_of(argv + 1, argv + argc,
+                    [](std::string_view arg) { return arg == "-h" || arg == "--help"; })) {
         WriteStdout(BuildUsage());
         return 0;
     }
@@ -302,8 +280,16 @@ int Run(int argc, char** argv) {
 
     if (options.info) {
         host.Call(kCallHoldControl, reinterpret_cast<HostWord>(host.Control()));
-        PrintInfo(host, module->Path());
-        WriteStdout(DescribeModuleResources(module->Path()));
+        std::string out = "module: " + options.modulePath + "\n";
+        for (std::uint32_t id = kCallPluginNumber; id <= kCallReserved17; ++id) {
+            const std::intptr_t answer = host.Call(id);
+            out += std::to_string(id) + ": ";
+            if (IsTextAnswer(id) && answer)
+                out.append("\"").append(reinterpret_cast<const char*>(answer)).append("\"\n");
+            else
+                out += std::to_string(answer) + "\n";
+        }
+        WriteStdout(out + DescribeModuleResources(options.modulePath));
         host.Stop();
         return 0;
     }
@@ -360,9 +346,6 @@ int main(int argc, char** argv) {
     lumarix::tools::UseHugePagesForLargeBlocks(argv);
     try {
         return lumarix::tools::Run(argc, argv);
-    } catch (const lumarix::tools::UsageError& e) {
-        std::cerr << "lumarix-host: " << e.message << '\n';
-        return lumarix::tools::kUsageError;
     } catch (const std::exception& e) {
         std::cerr << "lumarix-host: " << e.what() << '\n';
         return lumarix::tools::kUsageError;

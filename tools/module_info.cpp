@@ -9,7 +9,6 @@
 #if defined(_WIN32)
 #include <windows.h>
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -20,34 +19,25 @@ namespace lumarix::tools {
 #if defined(_WIN32)
 namespace {
 
-struct VersionResource {
-    std::array<std::uint16_t, 4> fileVersion{};     // from VS_FIXEDFILEINFO
-    std::array<std::uint16_t, 4> productVersion{};  // from VS_FIXEDFILEINFO
-    std::uint16_t language = 0;                     // first Translation entry
-    std::uint16_t codePage = 0;
-    std::string internalName;
-    std::string originalFilename;
-};
-
-struct IconImage {
-    int width = 0;
-    int height = 0;
-    int bitsPerPixel = 0;
-};
-
-struct IconResource {
-    std::vector<IconImage> stored;  // the images of the icon group, as stored
-    IconImage loaded;               // the icon LoadImage makes at 16 x 16
-};
-
 constexpr int kIconResourceId = 100;
+
+// Why a resource cannot be read; --info prints it in place of the resource's lines.
+struct ResourceError {
+    std::string what;
+};
 
 std::string ErrorText(const std::string& what) {
     return what + " (error " + std::to_string(GetLastError()) + ")";
 }
 
-std::array<std::uint16_t, 4> SplitVersion(DWORD most, DWORD least) {
-    return {HIWORD(most), LOWORD(most), HIWORD(least), LOWORD(least)};
+std::string FormatVersion(DWORD most, DWORD least) {
+    return std::to_string(HIWORD(most)) + "." + std::to_string(LOWORD(most)) + "." +
+           std::to_string(HIWORD(least)) + "." + std::to_string(LOWORD(least));
+}
+
+std::string FormatImage(int width, int height, int bitsPerPixel) {
+    return std::to_string(width) + "x" + std::to_string(height) + " " +
+           std::to_string(bitsPerPixel) + " bpp";
 }
 
 // A value of the version block, or nullopt when the block does not hold it.
@@ -56,9 +46,8 @@ std::optional<std::string> QueryText(const std::vector<char>& block, const std::
     UINT length = 0;
     if (!VerQueryValueA(block.data(), path.c_str(), &value, &length) || !value) return std::nullopt;
     // The length counts the terminating NUL, when there is one.
-    std::string text(static_cast<const char*>(value), length);
-    if (const std::size_t nul = text.find('\0'); nul != std::string::npos) text.resize(nul);
-    return text;
+    const char* text = static_cast<const char*>(value);
+    return std::string(text, strnlen(text, length));
 }
 
 struct FreeModule {
@@ -83,59 +72,86 @@ T ReadLittle(std::string_view bytes, std::size_t offset) {
     return value;
 }
 
+// File and product version, translation, InternalName and OriginalFilename.
+std::string DescribeVersion(const std::string& modulePath) {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA(modulePath.c_str(), &ignored);
+    if (size == 0) throw ResourceError{ErrorText("no version resource")};
+    std::vector<char> block(size);
+    if (!GetFileVersionInfoA(modulePath.c_str(), 0, size, block.data()))
+        throw ResourceError{ErrorText("GetFileVersionInfo failed")};
+
+    void* value = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueA(block.data(), "\\", &value, &length) || length < sizeof(VS_FIXEDFILEINFO))
+        throw ResourceError{"the version resource has no fixed file information"};
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
+    std::string out =
+        "file version: " + FormatVersion(fixed->dwFileVersionMS, fixed->dwFileVersionLS) + "\n";
+    out +=
+        "product version: " + FormatVersion(fixed->dwProductVersionMS, fixed->dwProductVersionLS) +
+        "\n";
+
+    if (!VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", &value, &length) || length < 4)
+        throw ResourceError{"the version resource has no translation"};
+    const auto* translation = static_cast<const WORD*>(value);  // language, code page
+    char text[32];
+    std::snprintf(text, sizeof text, "0x%04X %u", translation[0], translation[1]);
+    out += std::string("translation: ") + text + "\n";
+
+    // The strings live in the block that the first translation names.
+    char blockName[16];
+    std::snprintf(blockName, sizeof blockName, "%04X%04X", translation[0], translation[1]);
+    const std::string prefix = std::string("\\StringFileInfo\\") + blockName + "\\";
+    const auto internalName = QueryText(block, prefix + "InternalName");
+    const auto originalFilename = QueryText(block, prefix + "OriginalFilename");
+    if (!internalName || !originalFilename)
+        throw ResourceError{std::string("string block ") + blockName +
+                            " lacks InternalName or OriginalFilename"};
+    return out + "InternalName: \"" + *internalName + "\"\nOriginalFilename: \"" +
+           *originalFilename + "\"\n";
+}
+
 // Each RT_ICON image the icon group names, measured from the image's own
 // bitmap header (what the file really holds, not what the directory claims).
-std::optional<std::vector<IconImage>> ReadStoredImages(HMODULE module, std::string& error) {
+std::string DescribeStoredImages(HMODULE module) {
     const std::string_view group = FindResourceBytes(module, kIconResourceId, RT_GROUP_ICON);
     constexpr std::size_t kDirectorySize = 6, kEntrySize = 14, kIdOffset = 12;
-    if (group.size() < kDirectorySize) {
-        error = ErrorText("no icon group");
-        return std::nullopt;
-    }
+    if (group.size() < kDirectorySize) throw ResourceError{ErrorText("no icon group")};
     const auto count = ReadLittle<std::uint16_t>(group, 4);
-    if (group.size() < kDirectorySize + count * kEntrySize) {
-        error = "the icon group is truncated";
-        return std::nullopt;
-    }
-    std::vector<IconImage> images;
+    if (group.size() < kDirectorySize + count * kEntrySize)
+        throw ResourceError{"the icon group is truncated"};
+    std::string out;
     for (std::size_t k = 0; k < count; ++k) {
         const auto id =
             ReadLittle<std::uint16_t>(group, kDirectorySize + k * kEntrySize + kIdOffset);
         const std::string_view image =
             FindResourceBytes(module, id, MAKEINTRESOURCEA(3) /* RT_ICON */);
-        if (image.size() < sizeof(BITMAPINFOHEADER)) {
-            error = "an image of the icon group has no bitmap header";
-            return std::nullopt;
-        }
+        if (image.size() < sizeof(BITMAPINFOHEADER))
+            throw ResourceError{"an image of the icon group has no bitmap header"};
         const auto header = ReadLittle<BITMAPINFOHEADER>(image, 0);
-        if (header.biSize != sizeof(BITMAPINFOHEADER)) {  // such as an image stored as PNG
-            error = "an image of the icon group is not a plain bitmap";
-            return std::nullopt;
-        }
+        if (header.biSize != sizeof(BITMAPINFOHEADER))  // such as an image stored as PNG
+            throw ResourceError{"an image of the icon group is not a plain bitmap"};
         // An icon bitmap's height counts the colour rows and the mask rows.
-        images.push_back({static_cast<int>(header.biWidth), static_cast<int>(header.biHeight / 2),
-                          static_cast<int>(header.biBitCount)});
+        out.append(" ").append(FormatImage(header.biWidth, header.biHeight / 2, header.biBitCount));
     }
-    return images;
+    return out;
 }
 
 // The icon as the messenger loads it for its page: LoadImage at 16 x 16.
-std::optional<IconImage> ReadLoadedIcon(HMODULE module, std::string& error) {
+std::string DescribeLoadedIcon(HMODULE module) {
     HANDLE image =
         LoadImageA(module, MAKEINTRESOURCEA(kIconResourceId), IMAGE_ICON, 16, 16, LR_DEFAULTCOLOR);
-    if (!image) {
-        error = ErrorText("LoadImage failed");
-        return std::nullopt;
-    }
+    if (!image) throw ResourceError{ErrorText("LoadImage failed")};
     HICON icon = static_cast<HICON>(image);
     ICONINFO info{};
-    std::optional<IconImage> result;
+    std::string out, error;
     if (GetIconInfo(icon, &info)) {
         BITMAP bitmap{};
         if (!info.hbmColor)  // a monochrome icon: not the one the page should show
             error = "the loaded icon has no colour bitmap";
         else if (GetObjectA(info.hbmColor, sizeof bitmap, &bitmap))
-            result = IconImage{bitmap.bmWidth, bitmap.bmHeight, bitmap.bmBitsPixel};
+            out = FormatImage(bitmap.bmWidth, bitmap.bmHeight, bitmap.bmBitsPixel);
         else
             error = ErrorText("GetObject failed");
         if (info.hbmColor) DeleteObject(info.hbmColor);
@@ -144,110 +160,34 @@ std::optional<IconImage> ReadLoadedIcon(HMODULE module, std::string& error) {
         error = ErrorText("GetIconInfo failed");
     }
     DestroyIcon(icon);
-    return result;
+    if (!error.empty()) throw ResourceError{error};
+    return out;
 }
 
-std::string FormatVersion(const std::array<std::uint16_t, 4>& parts) {
-    return std::to_string(parts[0]) + "." + std::to_string(parts[1]) + "." +
-           std::to_string(parts[2]) + "." + std::to_string(parts[3]);
-}
-
-std::string FormatImage(const IconImage& image) {
-    return std::to_string(image.width) + "x" + std::to_string(image.height) + " " +
-           std::to_string(image.bitsPerPixel) + " bpp";
-}
-
-// The module's version resource; nullopt with `error` set when it has none.
-std::optional<VersionResource> ReadVersionResource(const std::string& modulePath,
-                                                   std::string& error) {
-    DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeA(modulePath.c_str(), &ignored);
-    if (size == 0) {
-        error = ErrorText("no version resource");
-        return std::nullopt;
-    }
-    std::vector<char> block(size);
-    if (!GetFileVersionInfoA(modulePath.c_str(), 0, size, block.data())) {
-        error = ErrorText("GetFileVersionInfo failed");
-        return std::nullopt;
-    }
-
-    VersionResource version;
-    void* value = nullptr;
-    UINT length = 0;
-    if (!VerQueryValueA(block.data(), "\\", &value, &length) || length < sizeof(VS_FIXEDFILEINFO)) {
-        error = "the version resource has no fixed file information";
-        return std::nullopt;
-    }
-    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
-    version.fileVersion = SplitVersion(fixed->dwFileVersionMS, fixed->dwFileVersionLS);
-    version.productVersion = SplitVersion(fixed->dwProductVersionMS, fixed->dwProductVersionLS);
-
-    if (!VerQueryValueA(block.data(), "\\VarFileInfo\\Translation", &value, &length) ||
-        length < 4) {
-        error = "the version resource has no translation";
-        return std::nullopt;
-    }
-    const auto* translation = static_cast<const WORD*>(value);
-    version.language = translation[0];
-    version.codePage = translation[1];
-
-    // The strings live in the block that the first translation names.
-    char blockName[16];
-    std::snprintf(blockName, sizeof blockName, "%04X%04X", version.language, version.codePage);
-    const std::string prefix = std::string("\\StringFileInfo\\") + blockName + "\\";
-    const auto internalName = QueryText(block, prefix + "InternalName");
-    const auto originalFilename = QueryText(block, prefix + "OriginalFilename");
-    if (!internalName || !originalFilename) {
-        error =
-            std::string("string block ") + blockName + " lacks InternalName or OriginalFilename";
-        return std::nullopt;
-    }
-    version.internalName = *internalName;
-    version.originalFilename = *originalFilename;
-    return version;
-}
-
-// Icon 100 of the module; nullopt with `error` set when it cannot be loaded.
-std::optional<IconResource> ReadIconResource(const std::string& modulePath, std::string& error) {
+// Icon 100's stored images and the image LoadImage makes of it.
+std::string DescribeIcon(const std::string& modulePath, const std::string& icon) {
     // As a data file: only the resources are wanted, no code runs.
     ModuleHandle module(LoadLibraryExA(modulePath.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
-    if (!module) {
-        error = ErrorText("cannot open " + modulePath);
-        return std::nullopt;
-    }
-    auto stored = ReadStoredImages(module.get(), error);
-    if (!stored) return std::nullopt;
-    auto loaded = ReadLoadedIcon(module.get(), error);
-    if (!loaded) return std::nullopt;
-    return IconResource{std::move(*stored), *loaded};
+    if (!module) throw ResourceError{ErrorText("cannot open " + modulePath)};
+    const std::string stored = DescribeStoredImages(module.get());
+    return icon + " images:" + stored + "\n" + icon +
+           " loaded: " + DescribeLoadedIcon(module.get()) + "\n";
 }
 
 }  // namespace
 
 std::string DescribeModuleResources(const std::string& modulePath) {
     std::string out;
-    std::string error;
-    if (const auto version = ReadVersionResource(modulePath, error)) {
-        char translation[32];
-        std::snprintf(translation, sizeof translation, "0x%04X %u", version->language,
-                      version->codePage);
-        out += "file version: " + FormatVersion(version->fileVersion) + "\n";
-        out += "product version: " + FormatVersion(version->productVersion) + "\n";
-        out += std::string("translation: ") + translation + "\n";
-        out += "InternalName: \"" + version->internalName + "\"\n";
-        out += "OriginalFilename: \"" + version->originalFilename + "\"\n";
-    } else {
-        out += "version resource: " + error + "\n";
+    try {
+        out += DescribeVersion(modulePath);
+    } catch (const ResourceError& e) {
+        out += "version resource: " + e.what + "\n";
     }
-    error.clear();
     const std::string icon = "icon " + std::to_string(kIconResourceId);
-    if (const auto resource = ReadIconResource(modulePath, error)) {
-        out += icon + " images:";
-        for (const IconImage& image : resource->stored) out.append(" ").append(FormatImage(image));
-        out += "\n" + icon + " loaded: " + FormatImage(resource->loaded) + "\n";
-    } else {
-        out += icon + ": " + error + "\n";
+    try {
+        out += DescribeIcon(modulePath, icon);
+    } catch (const ResourceError& e) {
+        out += icon + ": " + e.what + "\n";
     }
     return out;
 }

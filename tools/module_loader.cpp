@@ -11,28 +11,24 @@
 namespace lumarix::tools {
 
 #if defined(_WIN32)
-const char* const kEntryPointName = "_IMessageProc@4";
-static const char* const kModuleFileName = "lumarix.dll";
+static const char* const kEntryPointName = "_IMessageProc@4";
+static const char* const kModuleFileName = "\\lumarix.dll";  // with the separator before it
 
-std::unique_ptr<LoadedModule> LoadedModule::Load(const std::string& path, std::string& error) {
+// The module's handle; null with `why` set to what the system says.
+static void* OpenLibrary(const std::string& path, std::string& why) {
     HMODULE handle = LoadLibraryA(path.c_str());
-    if (!handle) {
-        error = "cannot load module " + path + " (error " + std::to_string(GetLastError()) + ")";
-        return nullptr;
-    }
-    // Through a generic function pointer: FARPROC has no parameters.
-    auto entry = reinterpret_cast<EntryPoint>(
-        reinterpret_cast<void (*)()>(GetProcAddress(handle, kEntryPointName)));
-    if (!entry) {
-        FreeLibrary(handle);
-        error = std::string("module ") + path + " has no export " + kEntryPointName;
-        return nullptr;
-    }
-    return std::unique_ptr<LoadedModule>(new LoadedModule(handle, entry, path));
+    if (!handle) why = " (error " + std::to_string(GetLastError()) + ")";
+    return handle;
 }
 
-LoadedModule::~LoadedModule() {
-    FreeLibrary(static_cast<HMODULE>(handle_));
+static EntryPoint FindEntry(void* handle) {
+    // Through a generic function pointer: FARPROC has no parameters.
+    return reinterpret_cast<EntryPoint>(reinterpret_cast<void (*)()>(
+        GetProcAddress(static_cast<HMODULE>(handle), kEntryPointName)));
+}
+
+static void CloseLibrary(void* handle) {
+    FreeLibrary(static_cast<HMODULE>(handle));
 }
 
 static std::string ExecutablePath(const char*) {
@@ -41,27 +37,22 @@ static std::string ExecutablePath(const char*) {
     return std::string(buffer, n);
 }
 #else
-const char* const kEntryPointName = "IMessageProc";
-static const char* const kModuleFileName = "lumarix.so";
+static const char* const kEntryPointName = "IMessageProc";
+static const char* const kModuleFileName = "/lumarix.so";
 
-std::unique_ptr<LoadedModule> LoadedModule::Load(const std::string& path, std::string& error) {
+static void* OpenLibrary(const std::string& path, std::string& why) {
     void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (!handle) {
-        const char* why = dlerror();
-        error = "cannot load module " + path + (why ? std::string(": ") + why : std::string());
-        return nullptr;
-    }
-    auto entry = reinterpret_cast<EntryPoint>(dlsym(handle, kEntryPointName));
-    if (!entry) {
-        dlclose(handle);
-        error = std::string("module ") + path + " has no export " + kEntryPointName;
-        return nullptr;
-    }
-    return std::unique_ptr<LoadedModule>(new LoadedModule(handle, entry, path));
+    const char* error = handle ? nullptr : dlerror();
+    if (error) why = std::string(": ") + error;
+    return handle;
 }
 
-LoadedModule::~LoadedModule() {
-    dlclose(handle_);
+static EntryPoint FindEntry(void* handle) {
+    return reinterpret_cast<EntryPoint>(dlsym(handle, kEntryPointName));
+}
+
+static void CloseLibrary(void* handle) {
+    dlclose(handle);
 }
 
 static std::string ExecutablePath(const char* argv0) {
@@ -71,15 +62,30 @@ static std::string ExecutablePath(const char* argv0) {
 }
 #endif
 
+std::unique_ptr<LoadedModule> LoadedModule::Load(const std::string& path, std::string& error) {
+    std::string why;
+    void* handle = OpenLibrary(path, why);
+    if (!handle) {
+        error = "cannot load module " + path + why;
+        return nullptr;
+    }
+    const EntryPoint entry = FindEntry(handle);
+    if (!entry) {
+        CloseLibrary(handle);
+        error = std::string("module ") + path + " has no export " + kEntryPointName;
+        return nullptr;
+    }
+    return std::unique_ptr<LoadedModule>(new LoadedModule(handle, entry));
+}
+
+LoadedModule::~LoadedModule() {
+    CloseLibrary(handle_);
+}
+
 std::string DefaultModulePath(const char* argv0) {
     std::string exe = ExecutablePath(argv0);
     const std::size_t slash = exe.find_last_of("/\\");
-    const std::string dir = slash == std::string::npos ? std::string(".") : exe.substr(0, slash);
-#if defined(_WIN32)
-    return dir + "\\" + kModuleFileName;
-#else
-    return dir + "/" + kModuleFileName;
-#endif
+    return (slash == std::string::npos ? std::string(".") : exe.substr(0, slash)) + kModuleFileName;
 }
 
 }  // namespace lumarix::tools

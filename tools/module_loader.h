@@ -21,20 +21,14 @@ class LoadedModule {
     LoadedModule& operator=(const LoadedModule&) = delete;
 
     EntryPoint Entry() const noexcept { return entry_; }
-    const std::string& Path() const noexcept { return path_; }
 
   private:
-    LoadedModule(void* handle, EntryPoint entry, std::string path)
-        : handle_(handle), entry_(entry), path_(std::move(path)) {}
+    LoadedModule(void* handle, EntryPoint entry) : handle_(handle), entry_(entry) {}
     void* handle_;
     EntryPoint entry_;
-    std::string path_;
 };
 
 // The module's file name beside the running executable.
 std::string DefaultModulePath(const char* argv0);
-
-// The exported name the entry point is looked up by.
-extern const char* const kEntryPointName;
 
 }  // namespace lumarix::tools

@@ -74,10 +74,7 @@ std::size_t WidthOf(std::string_view utf8) {
 }
 
 std::string Quoted(std::string_view text) {
-    std::string quoted(1, '\'');
-    quoted += text;
-    quoted += '\'';
-    return quoted;
+    return std::string(1, '\'').append(text).append(1, '\'');
 }
 
 std::uint32_t KindOf(const StoredItem& item) {
@@ -86,6 +83,16 @@ std::uint32_t KindOf(const StoredItem& item) {
 
 bool IsOwnItem(const StoredItem& item) {
     return item.record.id == kItemNumberTag && item.record.parent == kSettingsPageId;
+}
+
+// Whether call 22200 names `item` by `itemNumber`.
+bool IsNamedBy(const StoredItem& item, std::uint32_t itemNumber) {
+    return IsOwnItem(item) && kItemNumberTag + item.record.number == itemNumber;
+}
+
+// "hidden" or "shown", from status bit 0x2 of a colour field.
+std::string DescribeFieldStatus(std::uint32_t status) {
+    return (status & kStatusHidden) ? "hidden" : "shown";
 }
 
 // The items in the order created, cut into the lines the host shows.
@@ -182,10 +189,8 @@ class PageDrawer {
             case kItemColorEntry: {
                 std::string text = CaptionOf(item);
                 if (!text.empty()) text += ' ';
-                text += '[';
-                text += column ? column->value : std::string("?");
-                text += "] ";
-                text += DescribeFieldStatus(item.status);
+                text +=
+                    "[" + (column ? column->value : "?") + "] " + DescribeFieldStatus(item.status);
                 return {text, TipOf(item.text)};
             }
             case kItemPlainText:
@@ -245,14 +250,14 @@ std::optional<std::uint32_t> ParseNumber(std::string_view text) {
 // The plug-in's item that call 22200 names `itemNumber`.
 const StoredItem* FindOwnItem(const StandInHost& host, std::uint32_t itemNumber) {
     for (const StoredItem& item : host.Items())
-        if (IsOwnItem(item) && kItemNumberTag + item.record.number == itemNumber) return &item;
+        if (IsNamedBy(item, itemNumber)) return &item;
     return nullptr;
 }
 
 const StoredItem* FindColorFieldOnLine(const StandInHost& host, std::uint32_t itemNumber) {
     for (const Line& line : SplitIntoLines(host.Items())) {
         const bool named = std::any_of(line.begin(), line.end(), [&](const StoredItem* item) {
-            return IsOwnItem(*item) && kItemNumberTag + item->record.number == itemNumber;
+            return IsNamedBy(*item, itemNumber);
         });
         if (!named) continue;
         for (const StoredItem* item : line)
@@ -271,10 +276,6 @@ std::string Cp1250ToUtf8(std::string_view text) {
         AppendUtf8(byte < 0x80 ? byte : kCp1250High[byte - 0x80], out);
     }
     return out;
-}
-
-std::string_view DescribeFieldStatus(std::uint32_t status) {
-    return (status & kStatusHidden) ? "hidden" : "shown";
 }
 
 std::string DrawSettingsPage(const StandInHost& host) {
@@ -321,15 +322,14 @@ std::string OperateItem(StandInHost& host, std::uint32_t itemNumber) {
     const std::intptr_t answer = host.Call(kCallPageAction, reinterpret_cast<HostWord>(&notice), 0);
 
     std::string line = "operated " + Hex(itemNumber);
-    if (const StoredItem* item = FindOwnItem(host, itemNumber); item && !CaptionOf(*item).empty())
-        line += " (" + CaptionOf(*item) + ")";
+    const StoredItem* item = FindOwnItem(host, itemNumber);
+    if (item && !CaptionOf(*item).empty()) line += " (" + CaptionOf(*item) + ")";
     line += ", answer " + std::to_string(answer) + ": ";
-    if (!FindOwnItem(host, itemNumber)) return line + "no such item on the page\n";
+    if (!item) return line + "no such item on the page\n";
     const StoredItem* field = FindColorFieldOnLine(host, itemNumber);
     if (!field) return line + "no colour field on its line\n";
     return line + "colour field " + std::to_string(field->record.number) + " " +
-           std::string(DescribeFieldStatus(field->status)) + " (status " + Hex(field->status) +
-           ")\n";
+           DescribeFieldStatus(field->status) + " (status " + Hex(field->status) + ")\n";
 }
 
 }  // namespace lumarix::tools

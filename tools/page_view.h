@@ -16,9 +16,6 @@ namespace lumarix::tools {
 // U+FFFD.
 std::string Cp1250ToUtf8(std::string_view text);
 
-// "hidden" or "shown", from status bit 0x2 of a colour field.
-std::string_view DescribeFieldStatus(std::uint32_t status);
-
 // The whole page, group by group and line by line, ending in a line feed.
 std::string DrawSettingsPage(const StandInHost& host);
 

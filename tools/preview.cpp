@@ -85,6 +85,27 @@ body { margin: 0; padding: 20px; background: #e6e9ef; color: #1d232b;
 
 constexpr std::string_view kPageFoot = "</div>\n</body>\n</html>\n";
 
+// Escapes "&", "<", ">" and the double quote, for text and attribute values.
+std::string EscapeHtml(std::string_view text) {
+    static constexpr std::string_view kEscaped = "&<>\"";
+    static constexpr std::string_view kEntities[] = {"&amp;", "&lt;", "&gt;", "&quot;"};
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const std::size_t k = kEscaped.find(c);
+        if (k == std::string_view::npos)
+            out += c;
+        else
+            out += kEntities[k];
+    }
+    return out;
+}
+
+// The two people of the conversation take turns; message 0 is the first's.
+std::string_view SenderOf(std::size_t index) {
+    return kSenders[index % kSenders.size()];
+}
+
 struct CategoryRow {
     std::string name;
     const StoredColumn* color = nullptr;
@@ -212,16 +233,14 @@ std::string BuildMessage(std::size_t index, std::string_view body, std::string_v
         index % 2 == 0 ? "<div class=\"message first\">\n" : "<div class=\"message second\">\n";
     out += "<div class=\"sender\"><span class=\"name\">" + std::string(SenderOf(index)) +
            "</span> <time>" + EscapeHtml(time) + "</time></div>\n";
-    out += "<div class=\"bubble\">";
-    out += JoinCrLf(body);  // the plug-in's HTML, as the chat window shows it
-    return out + "</div>\n</div>\n";
+    // The plug-in's HTML, as the chat window shows it.
+    return out + "<div class=\"bubble\">" + JoinCrLf(body) + "</div>\n</div>\n";
 }
 
 std::string BuildChatPane(const std::vector<std::string>& bodies, std::string_view time) {
     // The window is the second person's; its title names the first.
-    std::string out = "<section class=\"chat\">\n<header>Rozmowa: ";
-    out += std::string(SenderOf(0)) + "</header>\n";
-    out += "<div class=\"messages\">\n";
+    std::string out = "<section class=\"chat\">\n<header>Rozmowa: " + std::string(SenderOf(0)) +
+                      "</header>\n<div class=\"messages\">\n";
     for (std::size_t k = 0; k < bodies.size(); ++k) out += BuildMessage(k, bodies[k], time);
     return out + "</div>\n</section>\n";
 }
@@ -288,10 +307,6 @@ bool WritePreviewFile(const std::string& path, std::string_view page) {
     return static_cast<bool>(out.flush());
 }
 
-std::string_view SenderOf(std::size_t index) {
-    return kSenders[index % kSenders.size()];
-}
-
 std::string CurrentClockTime() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -304,38 +319,10 @@ std::string CurrentClockTime() {
     return std::string(text, std::strftime(text, sizeof text, "%H:%M", &local));
 }
 
-std::string EscapeHtml(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
-                break;
-        }
-    }
-    return out;
-}
-
 std::string BuildPreviewPage(const std::vector<std::string>& bodies, std::string_view time,
                              const std::vector<StoredColumn>& columns) {
-    std::string page(kPageHead);
-    page += BuildChatPane(bodies, time);
-    page += BuildSettingsPane(columns);
-    page += kPageFoot;
-    return page;
+    return std::string(kPageHead) + BuildChatPane(bodies, time) + BuildSettingsPane(columns) +
+           std::string(kPageFoot);
 }
 
 }  // namespace lumarix::tools

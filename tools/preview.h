@@ -29,14 +29,8 @@ bool ReadMessageFile(const std::string& path, std::string& body);
 // Writes `page` to `path`, replacing it; false when it cannot be written.
 bool WritePreviewFile(const std::string& path, std::string_view page);
 
-// The two people of the conversation take turns; message 0 is the first's.
-std::string_view SenderOf(std::size_t index);
-
 // The local wall-clock time as "HH:MM", for the sender lines.
 std::string CurrentClockTime();
-
-// Escapes "&", "<", ">" and the double quote, for text and attribute values.
-std::string EscapeHtml(std::string_view text);
 
 // A standalone page: `bodies` (HTML in the host's code page, inserted as they
 // are) in alternating bubbles stamped with `time`, and `columns` as a table of

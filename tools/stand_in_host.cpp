@@ -1,5 +1,7 @@
 #include "tools/stand_in_host.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "host/protocol.h"
@@ -14,16 +16,17 @@ std::string BytesOf(const void* record, std::size_t size) {
     return std::string(static_cast<const char*>(record), size);
 }
 
+// The bytes of a page item the plug-in passed: its size field tells the form.
+std::size_t SizeOf(const PageItem& item) {
+    return item.size == kPageItemExtendedSize ? kPageItemExtendedSize : kPageItemSize;
+}
+
 }  // namespace
 
 std::string Hex(std::uint64_t value) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string digits;
-    do {
-        digits.insert(digits.begin(), kDigits[value & 0xF]);
-        value >>= 4;
-    } while (value);
-    return "0x" + digits;
+    char text[24];
+    return std::string(
+        text, std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value)));
 }
 
 bool IsTextAnswer(std::uint32_t id) {
@@ -94,12 +97,11 @@ std::intptr_t StandInHost::SendMessage(const std::string& body, bool copy,
 }
 
 bool StandInHost::SetValue(const std::string& key, const std::string& value) {
-    for (StoredColumn& c : columns_) {
-        if (c.key != key) continue;
-        c.value = value;
-        return true;
-    }
-    return false;
+    const auto column = std::find_if(columns_.begin(), columns_.end(),
+                                     [&](const StoredColumn& c) { return c.key == key; });
+    if (column == columns_.end()) return false;
+    column->value = value;
+    return true;
 }
 
 const StoredColumn* StandInHost::FindColumn(std::uint32_t number) const {
@@ -112,6 +114,10 @@ StoredItem* StandInHost::FindItem(std::uint32_t number) {
     for (StoredItem& item : items_)
         if (item.record.id == kItemNumberTag && item.record.number == number) return &item;
     return nullptr;
+}
+
+StoredItem* StandInHost::FindNamedItem(const PageItem& query) {
+    return query.parent == kSettingsPageId ? FindItem(query.id - kItemNumberTag) : nullptr;
 }
 
 std::intptr_t LX_STDCALL StandInHost::OnReportUnhandled(HostControl* self, std::int32_t code) {
@@ -129,29 +135,17 @@ std::intptr_t StandInHost::Answer(void* record) {
     CallHead head;
     std::memcpy(&head, record, sizeof head);
     if (head.id == kSendDeclareColumn) {
-        const auto& column = *static_cast<const ColumnRecord*>(record);
         received_.push_back({head.id, 0, 0, BytesOf(record, sizeof(ColumnRecord))});
-        return RegisterColumn(column);
+        return RegisterColumn(*static_cast<const ColumnRecord*>(record));
     }
     auto& call = *static_cast<HostCall*>(record);
     ReceivedCall received{head.id, call.param1, call.param2, {}};
     void* target = reinterpret_cast<void*>(call.param1);
-    switch (head.id) {
-        case kSendCreateItem:
-        case kSendQueryValue:
-        case kSendQueryStatus:
-        case kSendChangeStatus: {
-            const auto* item = static_cast<const PageItem*>(target);
-            received.record = BytesOf(
-                item, item->size == kPageItemExtendedSize ? kPageItemExtendedSize : kPageItemSize);
-            break;
-        }
-        case kSendRecord:
-            received.record = BytesOf(target, sizeof(ForwardRecord));
-            break;
-        default:
-            break;
-    }
+    if (head.id == kSendCreateItem || head.id == kSendQueryValue || head.id == kSendQueryStatus ||
+        head.id == kSendChangeStatus)
+        received.record = BytesOf(target, SizeOf(*static_cast<const PageItem*>(target)));
+    else if (head.id == kSendRecord)
+        received.record = BytesOf(target, sizeof(ForwardRecord));
     received_.push_back(std::move(received));
     const std::intptr_t answer = AnswerHostCall(head.id, call, target);
     if (trace_) Trace("plug-in -> host " + DescribeCall(head.id, call, target, answer));
@@ -183,19 +177,39 @@ std::string StandInHost::DescribeCall(std::uint32_t id, const HostCall& call, co
 }
 
 std::intptr_t StandInHost::AnswerHostCall(std::uint32_t id, HostCall& call, void* target) {
+    auto* item = static_cast<PageItem*>(target);
     switch (id) {
         case kSendNewMessageId:
-            return AnswerForwardHeader();
-        case kSendCreateItem:
-            return CreateItem(*static_cast<const PageItem*>(target));
-        case kSendRecord:
-            return TakeForwardedCopy(*static_cast<const ForwardRecord*>(target));
-        case kSendQueryValue:
-            return AnswerValueQuery(*static_cast<const PageItem*>(target));
-        case kSendQueryStatus:
-            return AnswerStatusQuery(*static_cast<PageItem*>(target));
-        case kSendChangeStatus:
-            return ChangeStatus(*static_cast<const PageItem*>(target));
+            return nextForwardId_++;
+        case kSendCreateItem: {
+            StoredItem& stored = items_.emplace_back();
+            std::memcpy(&stored.record, item, SizeOf(*item));
+            if (item->text) stored.text = item->text;
+            return 1;
+        }
+        case kSendRecord: {
+            const auto& forward = *static_cast<const ForwardRecord*>(target);
+            const char* body = forward.message->body;
+            forwarded_.push_back({forward, *forward.message, body ? body : ""});
+            return 1;
+        }
+        case kSendQueryValue: {
+            static const char kEmpty[] = "";
+            const StoredColumn* column =
+                item->parent == kSettingsPageId ? FindColumn(item->id - kItemNumberTag) : nullptr;
+            return reinterpret_cast<std::intptr_t>(column ? column->value.c_str() : kEmpty);
+        }
+        case kSendQueryStatus: {
+            const StoredItem* stored = FindNamedItem(*item);
+            item->itemKind = stored ? stored->status : 0;
+            return 1;
+        }
+        case kSendChangeStatus: {
+            StoredItem* stored = FindNamedItem(*item);
+            if (!stored) return 0;
+            stored->status = (stored->status & ~item->mask) | (item->itemKind & item->mask);
+            return 1;
+        }
         case kSendPageIcon:
             iconItem_ = static_cast<std::uint32_t>(call.param1);
             iconResource_ = static_cast<std::uint32_t>(call.param2);
@@ -219,47 +233,6 @@ std::intptr_t StandInHost::RegisterColumn(const ColumnRecord& record) {
     }
     column.value = column.defaultValue;
     columns_.push_back(std::move(column));
-    return 1;
-}
-
-std::intptr_t StandInHost::AnswerValueQuery(const PageItem& query) {
-    static const char kEmpty[] = "";
-    const StoredColumn* column =
-        query.parent == kSettingsPageId ? FindColumn(query.id - kItemNumberTag) : nullptr;
-    return reinterpret_cast<std::intptr_t>(column ? column->value.c_str() : kEmpty);
-}
-
-std::intptr_t StandInHost::CreateItem(const PageItem& item) {
-    StoredItem stored{};
-    std::memcpy(&stored.record, &item,
-                item.size == kPageItemExtendedSize ? kPageItemExtendedSize : kPageItemSize);
-    if (item.text) stored.text = item.text;
-    items_.push_back(std::move(stored));
-    return 1;
-}
-
-std::intptr_t StandInHost::AnswerStatusQuery(PageItem& query) {
-    const StoredItem* item =
-        query.parent == kSettingsPageId ? FindItem(query.id - kItemNumberTag) : nullptr;
-    query.itemKind = item ? item->status : 0;
-    return 1;
-}
-
-std::intptr_t StandInHost::ChangeStatus(const PageItem& change) {
-    StoredItem* item =
-        change.parent == kSettingsPageId ? FindItem(change.id - kItemNumberTag) : nullptr;
-    if (!item) return 0;
-    item->status = (item->status & ~change.mask) | (change.itemKind & change.mask);
-    return 1;
-}
-
-std::intptr_t StandInHost::AnswerForwardHeader() {
-    return nextForwardId_++;
-}
-
-std::intptr_t StandInHost::TakeForwardedCopy(const ForwardRecord& record) {
-    ForwardedCopy copy{record, *record.message, record.message->body ? record.message->body : ""};
-    forwarded_.push_back(std::move(copy));
     return 1;
 }
 

@@ -98,12 +98,8 @@ class StandInHost {
     std::string DescribeCall(std::uint32_t id, const HostCall& call, const void* target,
                              std::intptr_t answer) const;
     std::intptr_t RegisterColumn(const ColumnRecord& record);
-    std::intptr_t AnswerValueQuery(const PageItem& query);
-    std::intptr_t CreateItem(const PageItem& item);
-    std::intptr_t AnswerStatusQuery(PageItem& query);
-    std::intptr_t ChangeStatus(const PageItem& change);
-    std::intptr_t AnswerForwardHeader();
-    std::intptr_t TakeForwardedCopy(const ForwardRecord& record);
+    // The stored item a settings-page record names; null when none.
+    StoredItem* FindNamedItem(const PageItem& query);
     void Trace(const std::string& line) const;
 
     HostControl control_;  // first, so the control's address is the host's
