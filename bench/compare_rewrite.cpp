@@ -55,7 +55,7 @@ const char* SendBody(StandInHost& host, const std::string& body) {
     lumarix::ChatMessage message{};
     message.size = sizeof message;
     message.body = body.c_str();
-    host.Call(20100, reinterpret_cast<lumarix::HostWord>(&message));
+    host.Call(lumarix::kCallMessage, reinterpret_cast<lumarix::HostWord>(&message));
     return message.body;
 }
 

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "host/protocol.h"
 #include "tools/module_loader.h"
 #include "tools/stand_in_host.h"
 

@@ -41,12 +41,12 @@ void RewriteBody(benchmark::State& state, const std::string& body) {
     // messenger that has been running.
     for (int k = 0; k < 21; ++k) {
         message.body = body.c_str();
-        host.Call(20100, reinterpret_cast<lumarix::HostWord>(&message));
+        host.Call(lumarix::kCallMessage, reinterpret_cast<lumarix::HostWord>(&message));
     }
     for (auto _ : state) {
         message.body = body.c_str();
         message.flags = 0;
-        host.Call(20100, reinterpret_cast<lumarix::HostWord>(&message));
+        host.Call(lumarix::kCallMessage, reinterpret_cast<lumarix::HostWord>(&message));
         benchmark::DoNotOptimize(message.body);
     }
     const std::size_t outBytes = std::char_traits<char>::length(message.body);
