@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <stdexcept>
 #include <utility>
 
@@ -212,10 +213,9 @@ void WriteBlock(TextBuffer& out, const TokenTags& tags, std::string_view inner,
         more = lexer.LexMore(kTokensPerWindow);
         const std::string_view span = inner.substr(spanStart, lexer.LexedEnd() - spanStart);
         const std::uint64_t size = WindowHtmlSize(tags, span);
-        // A size no buffer can hold (in a 32-bit size_t, with the byte kept
-        // for the NUL) fails as memory does.
-        if (size > SIZE_MAX - 1 - kOutputSlack - out.Size())
-            throw std::length_error("rewritten body too large");
+        // Counted in 64 bits, a window may pass what a 32-bit size_t holds;
+        // Extend refuses a total that would wrap, as it refuses memory.
+        if (size > SIZE_MAX) throw std::bad_alloc();
         char* const start = out.Extend(static_cast<std::size_t>(size), kOutputSlack);
         if (WriteTokens(start, tags, span, readableEnd) != start + size)
             throw std::logic_error("window HTML size miscounted");

@@ -52,10 +52,7 @@ class TextBuffer {
     void Reserve(std::size_t size) {
         if (size <= capacity_) return;
         const std::size_t capacity = std::max(size, GrownCapacity());
-        char* const fresh = ResizeTextStorage(data_.get(), CheckedAdd(capacity, 1));
-        (void)data_.release();  // realloc has taken or freed it
-        data_.reset(fresh);
-        capacity_ = capacity;
+        Adopt(ResizeTextStorage(data_.get(), CheckedAdd(capacity, 1)), capacity);
     }
 
     // Adds `count` bytes to the end and returns where to write them; the
@@ -76,11 +73,8 @@ class TextBuffer {
     // so it is no allocation; should it fail, the storage stays as it is.
     void ShrinkToFit() noexcept {
         if (!data_ || capacity_ == size_) return;
-        if (void* fitted = std::realloc(data_.get(), size_ + 1)) {
-            (void)data_.release();
-            data_.reset(static_cast<char*>(fitted));
-            capacity_ = size_;
-        }
+        if (void* fitted = std::realloc(data_.get(), size_ + 1))
+            Adopt(static_cast<char*>(fitted), size_);
     }
 
     const char* CStr() noexcept {
@@ -93,6 +87,13 @@ class TextBuffer {
     struct FreeStorage {
         void operator()(char* data) const noexcept { std::free(data); }
     };
+
+    // Takes the storage realloc gave back; the old pointer was taken or freed by it.
+    void Adopt(char* storage, std::size_t capacity) noexcept {
+        (void)data_.release();
+        data_.reset(storage);
+        capacity_ = capacity;
+    }
 
     std::size_t GrownCapacity() const noexcept {
         const std::size_t most = SIZE_MAX - 1;  // one byte stays for the NUL

@@ -34,8 +34,8 @@ class TokenQueue {
     // Hands every queued token to `visit` in order, then empties the queue.
     template <class Visit>
     void DrainEach(Visit&& visit) {
-        for (const Token& token : tokens_) visit(token);
-        tokens_.clear();
+        ForEach(visit);
+        Drop();
     }
     bool Empty() const noexcept { return tokens_.empty(); }
     // Drops the tokens, keeping the storage.
