@@ -14,6 +14,7 @@ passed; on a failed check prints every problem found and exits 1.
 """
 import argparse
 import os
+import re
 import struct
 import subprocess
 import sys
@@ -25,7 +26,18 @@ MACHINES = {"i386": (0x14C, 0x10B), "x64": (0x8664, 0x20B)}  # machine, optional
 EXPORT_NAME = "_IMessageProc@4"
 EXPORT_ORDINAL = 1
 MODULE_NAME = "lumarix.dll"
-VERSION = (1, 0, 0, 0)
+
+
+def read_project_version():
+    """The project version of CMakeLists.txt, as the version resource's four parts."""
+    cmake = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "CMakeLists.txt")
+    with open(cmake) as f:
+        found = re.search(r"^project\(Lumarix VERSION ([0-9.]+)", f.read(), re.M)
+    parts = [int(part) for part in found.group(1).split(".")]
+    return tuple(parts + [0] * (4 - len(parts)))
+
+
+VERSION = read_project_version()
 STRING_BLOCK = "041504E2"
 TRANSLATION = (0x0415, 1250)
 ICON_ID = 100

@@ -4,7 +4,7 @@
 # byte the windows-x86 build, its version the one in the package's name; the
 # checksums right; the texts UTF-8 with a byte-order mark and CRLF line ends.
 source "$(dirname "$0")/../lib.sh"
-ensure_packages unzip python3
+ensure_packages unzip python3-pefile
 zip="$(bash "$ROOT/scripts/package.sh")"
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
@@ -26,11 +26,10 @@ done
 
 version="$(basename "$zip" | sed -n 's/^lumarix-\(.*\)-win32\.zip$/\1/p')"
 # The fixed part of the version resource starts with its signature 0xFEEF04BD.
-dll_version="$(python3 -c '
-import struct, sys
-data = open(sys.argv[1], "rb").read()
-ms, ls = struct.unpack_from("<II", data, data.index(struct.pack("<I", 0xFEEF04BD)) + 8)
-print("%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF))' lumarix.dll)"
+# The DLL's version resource, read as stage 20 reads it, must name the package's version.
+pe_report="$(/usr/bin/python3 "$ROOT/scripts/check_pe.py" dll lumarix.dll --machine i386 \
+    --icon "$ROOT/module/lumarix.ico")" || { echo "$pe_report"; exit 1; }
+dll_version="$(sed -n 's/^  ok: version \([0-9.]*\),.*/\1/p' <<<"$pe_report")"
 [ "$dll_version" = "$version.0" ] ||
     { echo "the DLL says version $dll_version, the package $version"; exit 1; }
 echo "== $zip: lumarix.dll $dll_version (the windows-x86 build), CZYTAJ.txt, README.txt, SHA256SUMS"
