@@ -17,11 +17,10 @@ namespace lumarix {
 ResultRing resultRing;
 
 TextBuffer ResultRing::TakeBuffer() noexcept {
-    // The next slot's text has outlived the nineteen results after it, so the
-    // new one may be built in its storage: a large result then reuses pages
-    // already touched instead of faulting in fresh ones.
-    TextBuffer& oldest = slots_[next_];
-    TextBuffer buffer = std::move(oldest.Capacity() >= spare_.Capacity() ? oldest : spare_);
+    // Only the spare: the oldest slot still holds a result the host may hand
+    // back as the very body being rewritten, so its storage is given up only
+    // once the new result is stored (Store).
+    TextBuffer buffer = std::exchange(spare_, TextBuffer());
     buffer.Clear();
     return buffer;
 }

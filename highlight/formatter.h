@@ -28,8 +28,8 @@ class ResultRing {
     // Room past a stored text beyond this is given back.
     static constexpr std::size_t kKeptRoom = 4096;
 
-    // A buffer to build the next result in: the storage of the result the
-    // next one replaces, or the spare when that is larger.
+    // A buffer to build the next result in: the spare, which holds no result
+    // that is still valid.
     TextBuffer TakeBuffer() noexcept;
     // Returns a buffer that was not stored; keeps its storage as the spare
     // when it is larger than the spare and no larger than kSpareLimit.
