@@ -26,17 +26,25 @@ TextBuffer ResultRing::TakeBuffer() noexcept {
 }
 
 void ResultRing::ReturnBuffer(TextBuffer buffer) noexcept {
-    if (buffer.Capacity() <= kSpareLimit && buffer.Capacity() > spare_.Capacity())
-        spare_ = std::move(buffer);
+    KeepAsSpare(std::move(buffer), kSpareLimit);
 }
 
 const char* ResultRing::Store(TextBuffer text) noexcept {
     if (text.Capacity() - text.Size() > kKeptRoom) text.ShrinkToFit();
     TextBuffer& slot = slots_[next_];
     std::swap(slot, text);
-    ReturnBuffer(std::move(text));  // the overwritten result's storage may serve the next one
     next_ = (next_ + 1) % kSlots;
+    // The replaced result's life is over. A run of large messages builds each
+    // in the storage the one before gave up; the first smaller message after
+    // them gives it back.
+    const bool likeStored = text.Capacity() / 2 <= slot.Size();
+    KeepAsSpare(std::move(text), likeStored ? SIZE_MAX : kSpareLimit);
     return slot.CStr();
+}
+
+void ResultRing::KeepAsSpare(TextBuffer buffer, std::size_t limit) noexcept {
+    if (buffer.Capacity() <= limit && buffer.Capacity() > spare_.Capacity())
+        spare_ = std::move(buffer);
 }
 
 namespace {

@@ -16,9 +16,12 @@ inline constexpr std::string_view kOpenMarker = "[delphi]";
 inline constexpr std::string_view kCloseMarker = "[/delphi]";
 
 // The last twenty rewritten bodies. A text handed out stays valid and
-// unchanged while the next nineteen are stored. A messenger runs for weeks in
-// a 32-bit address space, so the ring keeps no more than the twenty texts
-// need, plus one spare of at most kSpareLimit bytes.
+// unchanged while the next nineteen are stored: the host may hand it back as a
+// body, so no result is built in storage that still holds a valid one. A
+// messenger runs for weeks in a 32-bit address space, so the ring keeps no
+// more than the twenty texts need, plus one spare: at most kSpareLimit bytes,
+// or after a large result the storage of the one it replaced, given back by
+// the next smaller result.
 class ResultRing {
   public:
     static constexpr std::size_t kSlots = 20;
@@ -34,11 +37,14 @@ class ResultRing {
     // Returns a buffer that was not stored; keeps its storage as the spare
     // when it is larger than the spare and no larger than kSpareLimit.
     void ReturnBuffer(TextBuffer buffer) noexcept;
-    // Moves `text` into the next slot, trimmed to its size, and returns that
-    // slot's text.
+    // Moves `text` into the oldest slot, trimmed to its size, and returns that
+    // slot's text. The storage it replaces becomes the spare when it is no
+    // larger than kSpareLimit or than twice the text stored.
     const char* Store(TextBuffer text) noexcept;
 
   private:
+    void KeepAsSpare(TextBuffer buffer, std::size_t limit) noexcept;
+
     std::array<TextBuffer, kSlots> slots_;
     TextBuffer spare_;
     std::size_t next_ = 0;  // the slot of the oldest result, which the next one replaces
