@@ -38,121 +38,47 @@
 namespace lumarix::fuzz {
 namespace {
 
+using reference::Block;
+using reference::FindBlocks;
 using reference::kBlockOpen;
+using reference::Layout;
+using reference::Settings;
 constexpr std::string_view kFontClose = "</font>";
-constexpr std::uint32_t kFirstColor = 1000021;
-constexpr std::uint32_t kFirstSwitch = 1000031;
 
 // Switch texts a user or a broken store might hold; only "1" is on.
 constexpr std::array<std::string_view, 8> kSwitchTexts = {"1",  "0",  "",     "01",
                                                           " 1", "1 ", "true", "1"};
 
-struct Settings {
-    std::array<std::string, 5> colors;          // by column - 1000021
-    std::array<std::string_view, 15> switches;  // by column - 1000031
-
-    std::string_view Read(std::uint32_t column) const {
-        if (column >= kFirstColor && column < kFirstColor + colors.size())
-            return colors[column - kFirstColor];
-        if (column >= kFirstSwitch && column < kFirstSwitch + switches.size())
-            return switches[column - kFirstSwitch];
-        return {};
-    }
-};
-
+// Fifteen switch texts for columns 1000031..1000045, then five colours for
+// 1000021..1000025.
 Settings TakeSettings(InputReader& input) {
     Settings s;
-    for (std::string_view& text : s.switches) text = kSwitchTexts[input.TakeByte() % 8];
-    for (std::string& color : s.colors) color = WithoutNul(input.TakeShortText());
+    for (std::uint32_t column = 1000031; column <= 1000045; ++column)
+        s[column] = kSwitchTexts[input.TakeByte() % kSwitchTexts.size()];
+    for (std::uint32_t column = 1000021; column <= 1000025; ++column)
+        s[column] = WithoutNul(input.TakeShortText());
     return s;
 }
 
 void ApplySettings(const Settings& s) {
-    RebuildStyleTags(ReadCategoryStyles([&s](std::uint32_t column) { return s.Read(column); }));
+    RebuildStyleTags(ReadCategoryStyles([&s](std::uint32_t column) -> std::string_view {
+        const auto found = s.find(column);
+        return found == s.end() ? std::string_view() : std::string_view(found->second);
+    }));
 }
 
-// Per token kind: the colour column and the switch group (Strings 0,
-// Operators 1, Numbers 2, Comments 3, Key_words 4).
-struct KindStyle {
-    std::uint32_t colorColumn;
-    std::uint32_t switchGroup;
-};
-constexpr std::array<KindStyle, 5> kKindStyles = {{
-    {1000024, 1},  // Operator
-    {1000022, 4},  // KeyWord
-    {1000025, 0},  // String
-    {1000021, 3},  // Comment
-    {1000023, 2},  // Number
-}};
-
-// What each token kind is wrapped in, composed here from the settings.
+// What each token kind is wrapped in, composed by the reference from the
+// settings (not from the module's tag set), and the colour tags it may meet.
 struct ReferenceTags {
-    reference::KindTags kinds;             // Plain: none
-    std::array<std::string, 5> colorTags;  // by column - 1000021
+    reference::KindTags kinds;
+    std::vector<std::string> colorTags;
 };
 
 ReferenceTags ComposeReferenceTags(const Settings& s) {
-    ReferenceTags tags;
-    for (std::size_t k = 0; k < s.colors.size(); ++k)
-        tags.colorTags[k] = "<font color=\"" + s.colors[k] + "\">";
-    for (std::size_t kind = 0; kind < kKindStyles.size(); ++kind) {
-        const KindStyle style = kKindStyles[kind];
-        auto on = [&](std::uint32_t sw) {
-            return s.Read(kFirstSwitch + 3 * style.switchGroup + sw) == "1";
-        };
-        const bool bold = on(0), italic = on(1), underline = on(2);
-        std::string& open = tags.kinds.open[kind];
-        open = tags.colorTags[style.colorColumn - kFirstColor];
-        open += italic ? "<i>" : "";
-        open += bold ? "<b>" : "";
-        open += underline ? "<u>" : "";
-        std::string& close = tags.kinds.close[kind];
-        close += underline ? "</u>" : "";
-        close += bold ? "</b>" : "";
-        close += italic ? "</i>" : "";
-        close += kFontClose;
-    }
+    ReferenceTags tags{reference::TagsOf(reference::StylesOf(s)), {}};
+    for (std::uint32_t column = 1000021; column <= 1000025; ++column)
+        tags.colorTags.push_back("<font color=\"" + s.at(column) + "\">");
     return tags;
-}
-
-// One block as the marker search finds it: the text in front of it (since
-// the previous block) and its inner source.
-struct Block {
-    std::string_view before;
-    std::string_view inner;
-};
-
-struct Layout {
-    std::vector<Block> blocks;
-    std::string_view tail;  // after the last consumed closing marker
-};
-
-// Each opening marker is searched for after the previous block, its closing
-// marker after the end of the opening one.
-Layout FindBlocks(std::string_view body) {
-    Layout layout;
-    std::size_t pos = 0;
-    for (;;) {
-        const std::size_t open = body.find(kOpenMarker, pos);
-        if (open == std::string_view::npos) break;
-        const std::size_t inner = open + kOpenMarker.size();
-        const std::size_t close = body.find(kCloseMarker, inner);
-        if (close == std::string_view::npos) break;
-        layout.blocks.push_back({body.substr(pos, open - pos), body.substr(inner, close - inner)});
-        pos = close + kCloseMarker.size();
-    }
-    layout.tail = body.substr(pos);
-    return layout;
-}
-
-std::string RenderBody(const Layout& layout, const ReferenceTags& tags) {
-    std::string out;
-    for (const Block& block : layout.blocks) {
-        out += block.before;
-        out += reference::RenderBlock(block.inner, tags.kinds);
-    }
-    out += layout.tail;
-    return out;
 }
 
 // Reads one block's HTML at `html` from `pos` (just past kBlockOpen), up to
@@ -251,8 +177,8 @@ std::string TakeBody(InputReader& input) {
 }
 
 Settings WithoutAngleBrackets(Settings s) {
-    for (std::string& color : s.colors)
-        std::erase_if(color, [](char c) { return c == '<' || c == '>'; });
+    for (std::uint32_t column = 1000021; column <= 1000025; ++column)
+        std::erase_if(s[column], [](char c) { return c == '<' || c == '>'; });
     return s;
 }
 
@@ -269,7 +195,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     ApplySettings(settings);
     const std::string result(FormatAndCheck(body));
-    Require(result == RenderBody(layout, ComposeReferenceTags(settings)),
+    Require(result == reference::RenderBody(body, ComposeReferenceTags(settings).kinds),
             "result equals the reference rendering");
 
     const Settings plain = WithoutAngleBrackets(settings);

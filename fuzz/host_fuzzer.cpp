@@ -25,6 +25,7 @@
 #include "host/records.h"
 #include "host/settings_columns.h"
 #include "host/settings_page.h"
+#include "tests/reference_model.h"
 
 extern "C" std::intptr_t LX_STDCALL IMessageProc(lumarix::HostCall* call);
 
@@ -225,33 +226,11 @@ std::map<std::uint32_t, std::string> ValuesRead() {
 }
 
 void CheckStyleTags(const std::map<std::uint32_t, std::string>& values) {
-    struct Expected {
-        Category category;
-        std::uint32_t color;
-        std::uint32_t group;
-    };
-    constexpr std::array<Expected, 5> kCategories = {{
-        {Category::Comments, 1000021, 3},
-        {Category::Key_words, 1000022, 4},
-        {Category::Strings, 1000025, 0},
-        {Category::Numbers, 1000023, 2},
-        {Category::Operators, 1000024, 1},
-    }};
-    for (const Expected& e : kCategories) {
-        const CategoryTags& tags = styleTags[e.category];
-        Require(tags.colorOpen == "<font color=\"" + values.at(e.color) + "\">", "colour tag");
-        auto on = [&](std::uint32_t sw) {
-            return values.at(kFirstSwitchColumn + 3 * e.group + sw) == "1";
-        };
-        Require(tags.boldOpen == (on(0) ? "<b>" : "") && tags.boldClose == (on(0) ? "</b>" : ""),
-                "bold pair");
-        Require(
-            tags.italicOpen == (on(1) ? "<i>" : "") && tags.italicClose == (on(1) ? "</i>" : ""),
-            "italic pair");
-        Require(tags.underlineOpen == (on(2) ? "<u>" : "") &&
-                    tags.underlineClose == (on(2) ? "</u>" : ""),
-                "underline pair");
-    }
+    const reference::KindTags expected = reference::TagsOf(reference::StylesOf(values));
+    for (std::size_t kind = 0; kind < kTokenKindCount; ++kind)
+        Require(styleTags.kinds[kind].open.View() == expected.open[kind] &&
+                    styleTags.kinds[kind].close.View() == expected.close[kind],
+                "tags composed from the values read");
 }
 
 void CheckSettingsPage() {

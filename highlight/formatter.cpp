@@ -53,53 +53,6 @@ constexpr std::string_view kBlockOpen =
     "<font style=\"font-weight: normal;\" face=\"Courier New\">";
 constexpr std::string_view kFontClose = "</font>";
 
-// A tag sequence kept in a fixed room, so that writing it is one fixed-size
-// move whatever its length (the output keeps kPieceRoom bytes of slack).
-// Sequences longer than the room (a long colour text) are copied as they are.
-constexpr std::size_t kPieceRoom = 32;
-
-class TagPiece {
-  public:
-    TagPiece() = default;
-    explicit TagPiece(const std::string& text) : text_(text) {
-        std::memcpy(room_.data(), text.data(), std::min(text.size(), kPieceRoom));
-    }
-    std::size_t size() const noexcept { return text_.size(); }
-    char* WriteTo(char* to) const noexcept {
-        if (text_.size() > kPieceRoom) [[unlikely]] {
-            std::memcpy(to, text_.data(), text_.size());
-        } else {
-            std::memcpy(to, room_.data(), kPieceRoom);
-        }
-        return to + text_.size();
-    }
-
-  private:
-    std::string text_;
-    std::array<char, kPieceRoom> room_{};
-};
-
-// Opening and closing sequences per token kind, composed once per body from
-// the style tags as they stand. Plain tokens get none.
-struct TokenTags {
-    std::array<TagPiece, kTokenKindCount> open;
-    std::array<TagPiece, kTokenKindCount> close;
-};
-
-// Token kinds 0 to 4 take the category of the same number.
-static_assert(static_cast<std::size_t>(TokenKind::Plain) == kCategoryCount);
-
-TokenTags ComposeTokenTags(const StyleTagSet& set) {
-    TokenTags tags;
-    for (std::size_t kind = 0; kind < kCategoryCount; ++kind) {
-        const CategoryTags& c = set.categories[kind];
-        tags.open[kind] = TagPiece(c.colorOpen + c.italicOpen + c.boldOpen + c.underlineOpen);
-        tags.close[kind] =
-            TagPiece(c.underlineClose + c.boldClose + c.italicClose + std::string(kFontClose));
-    }
-    return tags;
-}
-
 // The entity that stands for "&", "<" or ">".
 std::string_view EntityFor(char c) noexcept {
     return c == '&' ? "&amp;" : c == '<' ? "&lt;" : "&gt;";
@@ -172,37 +125,38 @@ char* CopyShortText(char* to, std::string_view text, const char* readableEnd) no
 
 // The exact size of the queued tokens' HTML; `span` is the block text they
 // tile. Counted in 64 bits, which no window can exceed.
-std::uint64_t WindowHtmlSize(const TokenTags& tags, std::string_view span) {
+std::uint64_t WindowHtmlSize(const StyleTagSet& tags, std::string_view span) {
     std::uint64_t size = EscapedSize(span);
     tokenQueue.ForEach([&](const Token& token) {
-        const auto kind = static_cast<std::size_t>(token.kind);
-        size += tags.open[kind].size() + tags.close[kind].size();
+        const TokenTags& t = tags.kinds[static_cast<std::size_t>(token.kind)];
+        size += t.open.Size() + t.close.Size();
     });
     return size;
 }
 
 // Drains the token queue into `to`; `span` is the block text the tokens tile.
 // Returns the end of what was written.
-char* WriteTokens(char* to, const TokenTags& tags, std::string_view span, const char* readableEnd) {
+char* WriteTokens(char* to, const StyleTagSet& tags, std::string_view span,
+                  const char* readableEnd) {
     SpecialFinder specials(span);
     std::size_t offset = 0;  // of the current token in the span
     tokenQueue.DrainEach([&](const Token& token) {
-        const auto kind = static_cast<std::size_t>(token.kind);
+        const TokenTags& t = tags.kinds[static_cast<std::size_t>(token.kind)];
         const std::size_t end = offset + token.text.size();
-        to = tags.open[kind].WriteTo(to);
+        to = t.open.WriteTo(to);
         if (const std::size_t special = specials.Next(); special < end) [[unlikely]] {
             to = CopyEscaped(to, token.text, special - offset);
             specials.PassTo(end);
         } else {
             to = CopyShortText(to, token.text, readableEnd);
         }
-        to = tags.close[kind].WriteTo(to);
+        to = t.close.WriteTo(to);
         offset = end;
     });
     return to;
 }
 
-constexpr std::size_t kOutputSlack = kPieceRoom;
+constexpr std::size_t kOutputSlack = TagPiece::kRoom;
 
 // Tokens lexed and written per window: few enough that they are still in the
 // cache when they are written, and that the queue stays small.
@@ -210,7 +164,7 @@ constexpr std::size_t kTokensPerWindow = 2048;
 
 // Lexes a block and writes its HTML a window of tokens at a time, each window
 // into room of its exact size.
-void WriteBlock(TextBuffer& out, const TokenTags& tags, std::string_view inner,
+void WriteBlock(TextBuffer& out, const StyleTagSet& tags, std::string_view inner,
                 const char* readableEnd) {
     // The body outlives the call, and the queue is drained before it returns.
     BlockLexer lexer(inner);
@@ -244,7 +198,6 @@ const char* FormatBody(const char* body) {
         text.substr(0, open).find(kCloseMarker) == std::string_view::npos)
         return body;
 
-    const TokenTags tags = ComposeTokenTags(styleTags);
     TextBuffer out = resultRing.TakeBuffer();
     try {
         out.Reserve(text.size());
@@ -254,7 +207,7 @@ const char* FormatBody(const char* body) {
         while (close != std::string_view::npos) {
             out.Append(text.substr(pos, open - pos));
             const std::size_t innerStart = open + kOpenMarker.size();
-            WriteBlock(out, tags, text.substr(innerStart, close - innerStart),
+            WriteBlock(out, styleTags, text.substr(innerStart, close - innerStart),
                        text.data() + text.size());
             pos = close + kCloseMarker.size();
             open = text.find(kOpenMarker, pos);
@@ -263,7 +216,7 @@ const char* FormatBody(const char* body) {
         }
         out.Append(text.substr(pos));
     } catch (...) {
-        tokenQueue.Clear();
+        tokenQueue.Release();
         resultRing.ReturnBuffer(std::move(out));
         throw;
     }

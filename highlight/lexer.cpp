@@ -14,7 +14,7 @@ namespace lumarix {
 
 BlockLexer::BlockLexer(std::string_view blockText) noexcept
     : text_(blockText), n_(blockText.size()) {
-    tokenQueue.Drop();
+    tokenQueue.Clear();
 }
 
 inline bool BlockLexer::IsOperatorByte(std::size_t p) const noexcept {

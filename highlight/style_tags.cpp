@@ -1,25 +1,22 @@
 #include "highlight/style_tags.h"
 
-#include <utility>
-
 namespace lumarix {
 
-StyleTagSet styleTags;
+StyleTagSet ComposeStyleTags(const CategoryStyles& styles) {
+    StyleTagSet set;
+    for (std::size_t c = 0; c < kCategoryCount; ++c) {
+        const CategoryStyle& s = styles[c];
+        const std::string open = "<font color=\"" + s.color + "\">" + (s.italic ? "<i>" : "") +
+                                 (s.bold ? "<b>" : "") + (s.underline ? "<u>" : "");
+        const std::string close = std::string(s.underline ? "</u>" : "") + (s.bold ? "</b>" : "") +
+                                  (s.italic ? "</i>" : "") + "</font>";
+        set.kinds[c] = {TagPiece(open), TagPiece(close)};
+    }
+    return set;
+}
 
 void RebuildStyleTags(const CategoryStyles& styles) {
-    StyleTagSet rebuilt;
-    for (std::size_t c = 0; c < kCategoryCount; ++c) {
-        const CategoryStyle& style = styles[c];
-        CategoryTags& tags = rebuilt.categories[c];
-        tags.colorOpen = "<font color=\"" + style.color + "\">";
-        tags.boldOpen = style.bold ? "<b>" : "";
-        tags.boldClose = style.bold ? "</b>" : "";
-        tags.italicOpen = style.italic ? "<i>" : "";
-        tags.italicClose = style.italic ? "</i>" : "";
-        tags.underlineOpen = style.underline ? "<u>" : "";
-        tags.underlineClose = style.underline ? "</u>" : "";
-    }
-    styleTags = std::move(rebuilt);
+    styleTags = ComposeStyleTags(styles);
 }
 
 }  // namespace lumarix

@@ -1,17 +1,23 @@
-// The HTML tag strings with which the formatter wraps tokens, one set per
-// highlight category, built from plain per-category styles.
+// The HTML tag sequences with which the formatter wraps tokens, one pair per
+// highlight category, composed from plain per-category styles whenever the
+// settings change, so that rewriting a body only reads them.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <string_view>
+
+#include "highlight/token_queue.h"
 
 namespace lumarix {
 
 // In the order of the token kinds that receive them (TokenKind 0 to 4).
 enum class Category : std::uint8_t { Operators, Key_words, Strings, Comments, Numbers };
 inline constexpr std::size_t kCategoryCount = 5;
+static_assert(static_cast<std::size_t>(TokenKind::Plain) == kCategoryCount);
 
 // One category's settings: its colour text, used as it is, and three switches.
 struct CategoryStyle {
@@ -22,29 +28,63 @@ struct CategoryStyle {
 };
 using CategoryStyles = std::array<CategoryStyle, kCategoryCount>;  // indexed by Category
 
-struct CategoryTags {
-    std::string colorOpen;
-    std::string boldOpen;
-    std::string boldClose;
-    std::string italicOpen;
-    std::string italicClose;
-    std::string underlineOpen;
-    std::string underlineClose;
-};
+// A tag sequence kept in a fixed room, so that writing it is one fixed-size
+// move whatever its length: the formatter's output keeps kRoom bytes of slack
+// past what it writes. A longer sequence (a long colour text) is kept and
+// copied as it is.
+class TagPiece {
+  public:
+    static constexpr std::size_t kRoom = 32;
 
-struct StyleTagSet {
-    std::array<CategoryTags, kCategoryCount> categories;
-
-    const CategoryTags& operator[](Category c) const {
-        return categories[static_cast<std::size_t>(c)];
+    TagPiece() = default;
+    explicit TagPiece(std::string_view text) : size_(text.size()) {
+        if (size_ > kRoom)
+            long_ = text;
+        else
+            std::memcpy(room_.data(), text.data(), size_);
     }
+    std::size_t Size() const noexcept { return size_; }
+    std::string_view View() const noexcept {
+        return size_ > kRoom ? std::string_view(long_) : std::string_view(room_.data(), size_);
+    }
+    // Writes the sequence at `to`, and up to kRoom bytes of scribble past it;
+    // returns the end of the sequence.
+    char* WriteTo(char* to) const noexcept {
+        if (size_ > kRoom) [[unlikely]]
+            std::memcpy(to, long_.data(), size_);
+        else
+            std::memcpy(to, room_.data(), kRoom);
+        return to + size_;
+    }
+
+  private:
+    std::array<char, kRoom> room_{};
+    std::size_t size_ = 0;
+    std::string long_;  // only for sequences longer than the room
 };
 
-// Empty until the first rebuild.
+// What a token is wrapped in: its colour tag, then italic, bold and underline
+// as switched on; closed in reverse order.
+struct TokenTags {
+    TagPiece open;
+    TagPiece close;
+};
+
+// Indexed by TokenKind; Plain tokens get no tags.
+struct StyleTagSet {
+    std::array<TokenTags, kTokenKindCount> kinds;
+
+    const TokenTags& operator[](Category c) const { return kinds[static_cast<std::size_t>(c)]; }
+};
+
+StyleTagSet ComposeStyleTags(const CategoryStyles& styles);
+
+// The tags every rewrite reads. The module defines it with the settings
+// columns' defaults, so that a message that comes before the host reports its
+// settings is wrapped in whole, balanced tags.
 extern StyleTagSet styleTags;
 
-// Rebuilds all 35 strings from `styles`. The set is replaced as a whole, only
-// once every string is built.
+// Replaces the tags with those of `styles`, only once they are all built.
 void RebuildStyleTags(const CategoryStyles& styles);
 
 }  // namespace lumarix

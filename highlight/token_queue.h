@@ -35,13 +35,13 @@ class TokenQueue {
     template <class Visit>
     void DrainEach(Visit&& visit) {
         ForEach(visit);
-        Drop();
+        Clear();
     }
     bool Empty() const noexcept { return tokens_.empty(); }
-    // Drops the tokens, keeping the storage.
-    void Drop() noexcept { tokens_.clear(); }
-    // Releases everything; used when a rewrite is cut short.
-    void Clear() noexcept { tokens_ = {}; }
+    // Drops the tokens, keeping the storage, as std::vector::clear does.
+    void Clear() noexcept { tokens_.clear(); }
+    // Drops the tokens and gives the storage back; used when a rewrite is cut short.
+    void Release() noexcept { tokens_ = {}; }
 
   private:
     std::vector<Token> tokens_;

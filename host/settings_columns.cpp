@@ -56,4 +56,8 @@ CategoryStyles ReadCategoryStyles(const ColumnReader& readColumn) {
     return styles;
 }
 
+// Until the host first reports its settings (call 21020 or 22100), messages
+// take the columns' defaults.
+StyleTagSet styleTags = ComposeStyleTags(ReadCategoryStyles(DefaultText));
+
 }  // namespace lumarix

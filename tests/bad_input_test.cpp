@@ -25,30 +25,16 @@ using lumarix::testing::RunHost;
 const std::string kWrapOpen(reference::kBlockOpen);
 const std::string kWrapClose = "</font>";
 
-// Colours and switches of the default settings.
-struct Style {
-    std::string color;
-    bool bold = false, italic = false, underline = false;
-};
-const Style kKeyWords{"#000000", true};
-const Style kOperators{"#840000", true};
-const Style kStrings{"#0000FF"};
-const Style kNumbers{"#FF0000"};
-const Style kComments{"#000080", false, true};
-
 using reference::EscapeHtml;
+using reference::Style;
+using reference::Tagged;
 
-std::string Tagged(const Style& s, const std::string& text) {
-    std::string out = "<font color=\"" + s.color + "\">";
-    out += s.italic ? "<i>" : "";
-    out += s.bold ? "<b>" : "";
-    out += s.underline ? "<u>" : "";
-    out += EscapeHtml(text);
-    out += s.underline ? "</u>" : "";
-    out += s.bold ? "</b>" : "";
-    out += s.italic ? "</i>" : "";
-    return out + "</font>";
-}
+// The default settings, by token kind.
+const Style& kOperators = reference::kDefaultStyles[0];
+const Style& kKeyWords = reference::kDefaultStyles[1];
+const Style& kStrings = reference::kDefaultStyles[2];
+const Style& kComments = reference::kDefaultStyles[3];
+const Style& kNumbers = reference::kDefaultStyles[4];
 
 std::string Op(const std::string& text) {
     return Tagged(kOperators, text);

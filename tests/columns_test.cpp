@@ -28,8 +28,8 @@ TEST_F(ColumnsTest, NullAnswerReadsAsTheEmptyText) {
     heldControl = &control;
     EXPECT_EQ(ReadColumnText(1000021), "");
     RebuildStyleTags(ReadCategoryStyles());
-    EXPECT_EQ(styleTags[Category::Comments].colorOpen, "<font color=\"\">");
-    EXPECT_EQ(styleTags[Category::Key_words].boldOpen, "");
+    EXPECT_EQ(styleTags[Category::Comments].open.View(), "<font color=\"\">");
+    EXPECT_EQ(styleTags[Category::Key_words].close.View(), "</font>");
 }
 
 TEST_F(ColumnsTest, WithoutAControlTheRegisteredDefaultsApply) {
@@ -40,9 +40,8 @@ TEST_F(ColumnsTest, WithoutAControlTheRegisteredDefaultsApply) {
     }
     EXPECT_EQ(ReadColumnText(1000030), "");  // no such column
     RebuildStyleTags(ReadCategoryStyles());
-    EXPECT_EQ(styleTags[Category::Operators].colorOpen, "<font color=\"#840000\">");
-    EXPECT_EQ(styleTags[Category::Operators].boldOpen, "<b>");
-    EXPECT_EQ(styleTags[Category::Comments].italicOpen, "<i>");
+    EXPECT_EQ(styleTags[Category::Operators].open.View(), "<font color=\"#840000\"><b>");
+    EXPECT_EQ(styleTags[Category::Comments].open.View(), "<font color=\"#000080\"><i>");
 }
 
 // The keys follow one rule: colours by category, switches by switch and category.

@@ -17,22 +17,14 @@
 namespace lumarix {
 namespace {
 
-// Settings as the host would store them, with the plug-in's defaults.
-std::map<std::uint32_t, std::string> DefaultSettings() {
-    std::map<std::uint32_t, std::string> s = {{1000021, "#000080"},
-                                              {1000022, "#000000"},
-                                              {1000025, "#0000FF"},
-                                              {1000023, "#FF0000"},
-                                              {1000024, "#840000"}};
-    for (std::uint32_t c = 1000031; c <= 1000045; ++c) s[c] = "0";
-    s[1000043] = "1";  // Key_words bold
-    s[1000034] = "1";  // Operators bold
-    s[1000041] = "1";  // Comments italic
-    return s;
+using reference::kBlockOpen;
+using reference::Settings;
+
+Settings DefaultSettings() {
+    return reference::SettingsOf(reference::kDefaultStyles);
 }
 
-void Rebuild(const std::map<std::uint32_t, std::string>& settings,
-             std::vector<std::uint32_t>* reads = nullptr) {
+void Rebuild(const Settings& settings, std::vector<std::uint32_t>* reads = nullptr) {
     RebuildStyleTags(ReadCategoryStyles([&](std::uint32_t column) -> std::string_view {
         if (reads) reads->push_back(column);
         const auto it = settings.find(column);
@@ -44,7 +36,7 @@ std::string Format(const std::string& body) {
     return FormatBody(body.c_str());
 }
 
-constexpr const char* kOpen = "<font style=\"font-weight: normal;\" face=\"Courier New\">";
+const std::string kOpen(kBlockOpen);
 
 class FormatterTest : public ::testing::Test {
   protected:
@@ -52,16 +44,7 @@ class FormatterTest : public ::testing::Test {
 };
 
 TEST_F(FormatterTest, WorkedExample) {
-    EXPECT_EQ(Format("x [delphi]begin y:=1; end[/delphi] z"),
-              std::string("x ") + kOpen +
-                  "<font color=\"#000000\"><b>begin</b></font>"
-                  "<font color=\"#840000\"><b> </b></font>"
-                  "y"
-                  "<font color=\"#840000\"><b>:=</b></font>"
-                  "<font color=\"#FF0000\">1</font>"
-                  "<font color=\"#840000\"><b>; </b></font>"
-                  "<font color=\"#000000\"><b>end</b></font>"
-                  "</font> z");
+    EXPECT_EQ(Format(reference::kWorkedExample), reference::kWorkedExampleHtml);
     EXPECT_TRUE(tokenQueue.Empty());
 }
 
@@ -173,8 +156,10 @@ TEST_F(FormatterTest, SwitchIsOnOnlyForTheTextOne) {
         settings[1000043] = text;  // Key_words bold
         Rebuild(settings);
         const bool on = std::string(text) == "1";
-        EXPECT_EQ(styleTags[Category::Key_words].boldOpen, on ? "<b>" : "") << '"' << text << '"';
-        EXPECT_EQ(styleTags[Category::Key_words].boldClose, on ? "</b>" : "") << '"' << text << '"';
+        const TokenTags& tags = styleTags[Category::Key_words];
+        EXPECT_EQ(tags.open.View(), on ? "<font color=\"#000000\"><b>" : "<font color=\"#000000\">")
+            << '"' << text << '"';
+        EXPECT_EQ(tags.close.View(), on ? "</b></font>" : "</font>") << '"' << text << '"';
     }
 }
 
@@ -184,8 +169,8 @@ TEST_F(FormatterTest, ColoursAreUsedVerbatim) {
     settings[1000025] = "";
     settings[1000023] = "[delphi]1[/delphi]";  // a marker in a colour is written, not searched
     Rebuild(settings);
-    EXPECT_EQ(styleTags[Category::Key_words].colorOpen, "<font color=\"red\">");
-    EXPECT_EQ(styleTags[Category::Strings].colorOpen, "<font color=\"\">");
+    EXPECT_EQ(styleTags[Category::Key_words].open.View(), "<font color=\"red\"><b>");
+    EXPECT_EQ(styleTags[Category::Strings].open.View(), "<font color=\"\">");
     EXPECT_EQ(Format("[delphi]x;2[/delphi]"),
               std::string(kOpen) + "x" + kOpX + ";" + kOpEnd +
                   "<font color=\"[delphi]1[/delphi]\">2</font></font>");
@@ -204,43 +189,33 @@ TEST_F(FormatterTest, RebuildReadsSwitchesThenColours) {
 TEST_F(FormatterTest, DefaultStyleTags) {
     struct Row {
         Category category;
-        const char* color;
-        bool bold, italic;
+        const char* open;
+        const char* close;
     };
     const Row rows[] = {
-        {Category::Comments, "#000080", false, true},
-        {Category::Key_words, "#000000", true, false},
-        {Category::Strings, "#0000FF", false, false},
-        {Category::Numbers, "#FF0000", false, false},
-        {Category::Operators, "#840000", true, false},
+        {Category::Comments, "<font color=\"#000080\"><i>", "</i></font>"},
+        {Category::Key_words, "<font color=\"#000000\"><b>", "</b></font>"},
+        {Category::Strings, "<font color=\"#0000FF\">", "</font>"},
+        {Category::Numbers, "<font color=\"#FF0000\">", "</font>"},
+        {Category::Operators, "<font color=\"#840000\"><b>", "</b></font>"},
     };
     for (const Row& r : rows) {
-        const CategoryTags& t = styleTags[r.category];
-        EXPECT_EQ(t.colorOpen, std::string("<font color=\"") + r.color + "\">");
-        EXPECT_EQ(t.boldOpen + t.boldClose, r.bold ? "<b></b>" : "");
-        EXPECT_EQ(t.italicOpen + t.italicClose, r.italic ? "<i></i>" : "");
-        EXPECT_EQ(t.underlineOpen + t.underlineClose, "");
+        EXPECT_EQ(styleTags[r.category].open.View(), r.open);
+        EXPECT_EQ(styleTags[r.category].close.View(), r.close);
     }
+    EXPECT_EQ(styleTags.kinds[static_cast<std::size_t>(TokenKind::Plain)].open.Size(), 0u);
+    EXPECT_EQ(styleTags.kinds[static_cast<std::size_t>(TokenKind::Plain)].close.Size(), 0u);
 }
 
 // The formatting written out plainly from the whole block's tokens: the
 // formatter, which lexes and writes large blocks a window at a time, must give
 // the same bytes.
-std::string RenderPlainly(const std::string& block) {
-    reference::KindTags tags;
-    for (std::size_t kind = 0; kind < kCategoryCount; ++kind) {
-        const CategoryTags& t = styleTags.categories[kind];
-        tags.open[kind] = t.colorOpen + t.italicOpen + t.boldOpen + t.underlineOpen;
-        tags.close[kind] = t.underlineClose + t.boldClose + t.italicClose + "</font>";
-    }
-    return reference::RenderBlock(block, tags);
-}
-
 TEST_F(FormatterTest, LargeBlocksMatchThePlainRendering) {
     auto settings = DefaultSettings();
     settings[1000039] = "1";  // Numbers underlined
     settings[1000032] = "1";  // Strings italic
     Rebuild(settings);
+    const reference::KindTags tags = reference::TagsOf(reference::StylesOf(settings));
     const auto files = testing::PascalSourceFiles(40);
     if (files.empty()) GTEST_SKIP() << "fpc-source is not installed";
     std::string block;
@@ -255,7 +230,7 @@ TEST_F(FormatterTest, LargeBlocksMatchThePlainRendering) {
     for (const std::size_t size : {block.size(), block.size() / 3, std::size_t(4099)}) {
         const std::string part = block.substr(0, size);
         EXPECT_EQ(Format("<" + std::string("[delphi]") + part + "[/delphi]>"),
-                  "<" + RenderPlainly(part) + ">")
+                  "<" + reference::RenderBlock(part, tags) + ">")
             << size;
     }
 }

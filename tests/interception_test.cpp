@@ -6,6 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "highlight/formatter.h"
+#include "tests/reference_model.h"
 #include "tests/test_support.h"
 
 namespace lumarix {
@@ -137,6 +139,74 @@ TEST_F(InterceptionTest, EmptySettingValuesAreUsedAsEmptyText) {
     ChatMessage m = MakeMessage("[delphi]end[/delphi]", 0);
     Send(m);
     EXPECT_NE(std::string(m.body).find("<font color=\"\"><b>end</b></font>"), std::string::npos);
+}
+
+// A body sent as the host would send it: the pointer itself, not a copy.
+// Returns the text the user sees: the replaced body, or the forwarded copy's.
+const char* SendPointer(tools::StandInHost& host, const char* body, std::uint32_t flags) {
+    ChatMessage m{};
+    m.size = sizeof(ChatMessage);
+    m.body = body;
+    m.flags = flags;
+    const std::size_t forwarded = host.Forwarded().size();
+    host.Call(20100, reinterpret_cast<HostWord>(&m));
+    if ((flags & 0x2) == 0) return m.body;
+    return host.Forwarded().size() > forwarded ? host.Forwarded().back().message.body : nullptr;
+}
+
+// The host may hand any result that is still valid back as a body (a quote, a
+// resent or forwarded message), whole or from inside, at any age up to the
+// nineteen results after it: it is rewritten like any other body, and no
+// result still within its life is written over meanwhile.
+TEST_F(InterceptionTest, ResultsHandedBackAreRewrittenLikeAnyBody) {
+    // The comment keeps both markers in the result, so that it is rewritten
+    // again; its length makes the rewrite grow its storage.
+    std::string code;
+    for (int k = 0; k < 300; ++k) code += "x := y & z; ";
+    const std::string first = "[delphi]{[delphi]}" + code + "[/delphi]x[/delphi]";
+    const reference::KindTags tags = reference::TagsOf(reference::kDefaultStyles);
+    for (const std::uint32_t flags : {0u, 0x2u}) {
+        for (std::size_t age = 0; age < ResultRing::kSlots; ++age) {
+            for (const std::size_t offset : {0u, 7u}) {
+                SCOPED_TRACE(::testing::Message()
+                             << "flags " << flags << ", age " << age << ", from offset " << offset);
+                const char* result = SendPointer(*host_, first.c_str(), flags);
+                ASSERT_NE(result, nullptr);
+                const std::string text = result;
+                for (std::size_t k = 0; k < age; ++k)
+                    SendPointer(*host_, ("[delphi]a" + std::to_string(k) + "[/delphi]").c_str(),
+                                flags);
+                const char* again = SendPointer(*host_, result + offset, flags);
+                ASSERT_NE(again, nullptr);
+                EXPECT_EQ(again, reference::RenderBody(text.substr(offset), tags));
+                if (age + 1 < ResultRing::kSlots) {
+                    EXPECT_EQ(result, text) << "a result still within its life changed";
+                }
+            }
+        }
+    }
+}
+
+// Before the host reports its settings, messages take the settings' defaults,
+// in whole tags: in place and through the copy path.
+TEST_F(InterceptionTest, MessagesBeforeTheSettingsTakeTheDefaults) {
+    const std::string bodies[] = {
+        kWorkedExample,
+        "a [delphi]{ c } 'It''s' x[1] := 2.5 <> y; (* d *)[/delphi] b [delphi]end[/delphi]",
+    };
+    const reference::KindTags tags = reference::TagsOf(reference::kDefaultStyles);
+    for (const std::uint32_t flags : {0u, 0x2u}) {
+        host_.reset();  // a module no host has started yet
+        module_.reset();
+        PluginTest::SetUp();
+        HoldControl();
+        for (const std::string& body : bodies) {
+            const char* result = SendPointer(*host_, body.c_str(), flags);
+            ASSERT_NE(result, nullptr) << body;
+            EXPECT_EQ(result, reference::RenderBody(body, tags)) << body;
+        }
+    }
+    EXPECT_EQ(SendPointer(*host_, kWorkedExample, 0), std::string(kWorkedExampleHtml));
 }
 
 }  // namespace

@@ -7,18 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "tests/reference_model.h"
 #include "tools/module_loader.h"
 #include "tools/stand_in_host.h"
 
 namespace lumarix::testing {
 
-// The worked example with the default settings, and the body it becomes.
-inline constexpr const char* kWorkedExample = "x [delphi]begin y:=1; end[/delphi] z";
-inline constexpr const char* kWorkedExampleHtml =
-    "x <font style=\"font-weight: normal;\" face=\"Courier New\">"
-    "<font color=\"#000000\"><b>begin</b></font><font color=\"#840000\"><b> </b></font>y"
-    "<font color=\"#840000\"><b>:=</b></font><font color=\"#FF0000\">1</font>"
-    "<font color=\"#840000\"><b>; </b></font><font color=\"#000000\"><b>end</b></font></font> z";
+using reference::kWorkedExample;
+using reference::kWorkedExampleHtml;
 
 // Loads the built module at run time, as the messenger does, and gives it a
 // stand-in host that has made no call yet. The control is withdrawn at the
