@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <type_traits>
 
 #include "host/protocol.h"
 
@@ -38,12 +39,12 @@ StandInHost::StandInHost(EntryPoint entry) : entry_(entry) {
     static const HostControlOps ops = {UnusedOperation, UnusedOperation, UnusedOperation,
                                        UnusedOperation, UnusedOperation, OnReportUnhandled,
                                        UnusedOperation, OnSendCall};
-    control_.ops = &ops;
+    control_ = {{&ops}, this};
 }
 
 StandInHost& StandInHost::Of(HostControl* self) {
-    // The control object is the first member of the host.
-    return *reinterpret_cast<StandInHost*>(self);
+    static_assert(std::is_standard_layout_v<ControlBlock>);
+    return *reinterpret_cast<ControlBlock*>(self)->host;
 }
 
 std::intptr_t StandInHost::Call(std::uint32_t id, HostWord param1, HostWord param2) {
@@ -66,7 +67,7 @@ std::intptr_t StandInHost::Call(std::uint32_t id, HostWord param1, HostWord para
 }
 
 void StandInHost::Start() {
-    Call(kCallHoldControl, reinterpret_cast<HostWord>(&control_), 0);
+    Call(kCallHoldControl, reinterpret_cast<HostWord>(Control()), 0);
     for (std::uint32_t id = kCallPluginNumber; id <= kCallReserved17; ++id) Call(id);
     Call(kCallRegisterColumns);
     Call(kCallSettingsLoaded);
@@ -135,11 +136,14 @@ std::intptr_t StandInHost::Answer(void* record) {
     CallHead head;
     std::memcpy(&head, record, sizeof head);
     if (head.id == kSendDeclareColumn) {
-        received_.push_back({head.id, 0, 0, BytesOf(record, sizeof(ColumnRecord))});
+        const std::string bytes = BytesOf(record, sizeof(ColumnRecord));
+        received_.push_back({head.id, 0, 0, bytes, bytes});
+        if (override_)
+            if (const auto answer = override_(head.id, record)) return *answer;
         return RegisterColumn(*static_cast<const ColumnRecord*>(record));
     }
     auto& call = *static_cast<HostCall*>(record);
-    ReceivedCall received{head.id, call.param1, call.param2, {}};
+    ReceivedCall received{head.id, call.param1, call.param2, {}, BytesOf(record, sizeof call)};
     void* target = reinterpret_cast<void*>(call.param1);
     if (head.id == kSendCreateItem || head.id == kSendQueryValue || head.id == kSendQueryStatus ||
         head.id == kSendChangeStatus)
@@ -147,7 +151,9 @@ std::intptr_t StandInHost::Answer(void* record) {
     else if (head.id == kSendRecord)
         received.record = BytesOf(target, sizeof(ForwardRecord));
     received_.push_back(std::move(received));
-    const std::intptr_t answer = AnswerHostCall(head.id, call, target);
+    std::optional<std::intptr_t> overridden;
+    if (override_) overridden = override_(head.id, target);
+    const std::intptr_t answer = overridden ? *overridden : AnswerHostCall(head.id, call, target);
     if (trace_) Trace("plug-in -> host " + DescribeCall(head.id, call, target, answer));
     return answer;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,12 +36,13 @@ struct ForwardedCopy {
     std::string body;      // the copy's body text
 };
 
-// One call the plug-in made, with the bytes of the record it passed.
+// One call the plug-in made, with the bytes of the records it passed.
 struct ReceivedCall {
     std::uint32_t id;
     HostWord param1;
     HostWord param2;
     std::string record;  // bytes of the record param1 points at, when it is one
+    std::string sent;    // bytes of the record handed over: a HostCall, or a ColumnRecord
 };
 
 // "0x" and the value's hexadecimal digits, upper case.
@@ -86,9 +88,24 @@ class StandInHost {
     // Every call both ways, one line each, to this sink (for --trace).
     void SetTrace(std::function<void(const std::string&)> sink) { trace_ = std::move(sink); }
 
-    HostControl* Control() noexcept { return &control_; }
+    // Lets a test answer the plug-in's calls itself. It is given the call's id
+    // and the record its first parameter points at (for call 1102, the
+    // ColumnRecord itself), and returns the answer, or nothing to leave the
+    // call to this host. Every call is recorded either way.
+    using AnswerOverride = std::function<std::optional<std::intptr_t>(std::uint32_t, void*)>;
+    void OverrideAnswers(AnswerOverride answer) { override_ = std::move(answer); }
+
+    HostControl* Control() noexcept { return &control_.control; }
 
   private:
+    // The object the plug-in holds: the host's control object, followed by the
+    // host it belongs to. Standard layout, so that the plug-in's pointer to its
+    // first member is a pointer to the block.
+    struct ControlBlock {
+        HostControl control;
+        StandInHost* host;
+    };
+
     static std::intptr_t LX_STDCALL OnReportUnhandled(HostControl* self, std::int32_t code);
     static std::intptr_t LX_STDCALL OnSendCall(HostControl* self, void* record);
     static StandInHost& Of(HostControl* self);
@@ -102,7 +119,7 @@ class StandInHost {
     StoredItem* FindNamedItem(const PageItem& query);
     void Trace(const std::string& line) const;
 
-    HostControl control_;  // first, so the control's address is the host's
+    ControlBlock control_;
     EntryPoint entry_;
     std::vector<StoredColumn> columns_;
     std::vector<StoredItem> items_;
@@ -113,6 +130,7 @@ class StandInHost {
     std::uint32_t nextForwardId_ = 4000;
     int unhandledReports_ = 0;
     std::function<void(const std::string&)> trace_;
+    AnswerOverride override_;
 };
 
 }  // namespace lumarix::tools

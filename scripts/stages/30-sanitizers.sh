@@ -47,14 +47,17 @@ vg() {
     valgrind --quiet --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite \
         "$host" "$@"
 }
-worked='x [delphi]begin y:=1; end[/delphi] z'
-expected='x <font style="font-weight: normal;" face="Courier New"><font color="#000000"><b>begin</b></font><font color="#840000"><b> </b></font>y<font color="#840000"><b>:=</b></font><font color="#FF0000">1</font><font color="#840000"><b>; </b></font><font color="#000000"><b>end</b></font></font> z'
-for mode in "" --copy; do
-    out="$(printf '%s' "$worked" | vg $mode)"
-    [ "$out" = "$expected" ] || { echo "valgrind run ${mode:-in place}: unexpected output: $out"; exit 1; }
+# valgrind looks for memory errors; the bytes themselves are the test suite's
+# business, so each run must only print what the same host prints without it.
+body='x [delphi]begin y:=1; end[/delphi] z'
+for args in "" --copy "--set LX/Colors/Comments=red --set LX/Style/Bold/Key_words=0"; do
+    # shellcheck disable=SC2086 # the arguments are split on purpose
+    checked="$(printf '%s' "$body" | vg $args)"  # valgrind's error exit stops the stage here
+    # shellcheck disable=SC2086
+    [ "$checked" = "$(printf '%s' "$body" | "$host" $args)" ] ||
+        { echo "valgrind run '${args:-in place}': output differs from the plain run"; exit 1; }
 done
-printf '%s' "$worked" | vg --set LX/Colors/Comments=red --set LX/Style/Bold/Key_words=0 >/dev/null
 # sed reads every line, so sort never meets a closed pipe (SIGPIPE under pipefail).
 pascal="$(find /usr/share/fpcsrc -name '*.pp' -size +20k | sort | sed -n 1p)"
 { printf '[delphi]'; cat "$pascal"; printf '[/delphi]'; } | vg --copy >/dev/null
-echo "== valgrind: no errors (worked example in place and copied, settings changed, $(basename "$pascal"))"
+echo "== valgrind: no errors (a message in place, copied and with settings changed, $(basename "$pascal"))"
