@@ -1,7 +1,7 @@
 // Memory running out in the middle of an operation. The global operator new
 // of this program, and the storage function of the text buffers, fail (throw
 // std::bad_alloc) on the Nth allocation that the plug-in makes, for every N
-// the operation reaches; the fake host's own allocations are never failed.
+// the operation reaches; the stand-in host's own allocations are never failed.
 // After each failure the module must answer as usual, leave no half-done work
 // behind, and do the next operation exactly as if nothing had happened.
 #include <gtest/gtest.h>
@@ -23,6 +23,8 @@
 #include "host/platform.h"
 #include "host/records.h"
 #include "host/settings_columns.h"
+#include "tests/test_support.h"
+#include "tools/stand_in_host.h"
 
 extern "C" std::intptr_t LX_STDCALL IMessageProc(lumarix::HostCall* call);
 
@@ -36,7 +38,7 @@ struct FaultPlan {
     long seen = 0;            // allocations counted since arming
     long textStorage = 0;     // of them, text buffers growing
     bool failed = false;      // an allocation was failed since arming
-    int hostDepth = 0;        // > 0 while the fake host runs: not counted
+    int hostDepth = 0;        // > 0 while the host runs: not counted
 };
 FaultPlan plan;
 
@@ -125,11 +127,6 @@ struct HostScope {
     ~HostScope() { --plan.hostDepth; }
 };
 
-std::intptr_t Call(std::uint32_t id, HostWord param1 = 0, HostWord param2 = 0) {
-    HostCall call{{sizeof(HostCall), id, 0, 0, 0, 0}, param1, param2};
-    return IMessageProc(&call);
-}
-
 // How many allocations of the plug-in one run of `operation` makes.
 long CountAllocations(const std::function<void()>& operation) {
     ArmedScope armed(0, false);
@@ -137,84 +134,46 @@ long CountAllocations(const std::function<void()>& operation) {
     return plan.seen;
 }
 
+// The control the plug-in is given: it passes each call on to the stand-in
+// host's own control, marked as the host's work so that nothing the host
+// allocates is counted or failed.
+struct GuardedControl {
+    HostControl control;
+    HostControl* host;
+
+    static HostControl* HostOf(HostControl* self) {
+        return reinterpret_cast<GuardedControl*>(self)->host;
+    }
+    static std::intptr_t LX_STDCALL SendCall(HostControl* self, void* record) {
+        HostScope inHost;
+        HostControl* host = HostOf(self);
+        return host->ops->sendCall(host, record);
+    }
+    static std::intptr_t LX_STDCALL ReportUnhandled(HostControl* self, std::int32_t code) {
+        HostScope inHost;
+        HostControl* host = HostOf(self);
+        return host->ops->reportUnhandled(host, code);
+    }
+};
+static_assert(std::is_standard_layout_v<GuardedControl>);
+
+const HostControlOps kGuardedOps = {nullptr, nullptr,
+                                    nullptr, nullptr,
+                                    nullptr, GuardedControl::ReportUnhandled,
+                                    nullptr, GuardedControl::SendCall};
+
 // One call the plug-in made: its id and the bytes of the record it passed.
-struct ReceivedCall {
+struct SentRecord {
     std::uint32_t id;
     std::string record;
-    bool operator==(const ReceivedCall&) const = default;
+    bool operator==(const SentRecord&) const = default;
 };
 
-// A host with a settings store and a log of the plug-in's calls. Nothing it
-// allocates is counted or failed.
-class FakeHost {
-    HostControl control_;  // first: the plug-in sees the host as its control object
-
-  public:
-    FakeHost() {
-        static const HostControlOps ops = {Unused, Unused,   Unused, Unused,
-                                           Unused, OnReport, Unused, OnSendCall};
-        control_.ops = &ops;
-        for (const SettingsColumn& c : kSettingsColumns)
-            values_[c.column] = c.isText ? c.defaultText : (c.defaultInt ? "1" : "0");
-    }
-    FakeHost(const FakeHost&) = delete;
-    FakeHost& operator=(const FakeHost&) = delete;
-
-    HostWord Control() { return reinterpret_cast<HostWord>(&control_); }
-    void Set(std::uint32_t column, std::string value) { values_[column] = std::move(value); }
-
-    std::vector<ReceivedCall> calls;
-    std::vector<std::string> forwardedBodies;
-
-  private:
-    static void Unused() {}
-    static FakeHost& Of(HostControl* self) { return *reinterpret_cast<FakeHost*>(self); }
-
-    static std::intptr_t LX_STDCALL OnReport(HostControl*, std::int32_t) { return 0; }
-
-    static std::intptr_t LX_STDCALL OnSendCall(HostControl* self, void* record) {
-        HostScope inHost;
-        return Of(self).Answer(record);
-    }
-
-    std::intptr_t Answer(void* record) {
-        CallHead head;
-        std::memcpy(&head, record, sizeof head);
-        if (head.id == 1102) {
-            calls.push_back({head.id, Bytes(record, sizeof(ColumnRecord))});
-            return 1;
-        }
-        const auto& call = *static_cast<const HostCall*>(record);
-        auto* item = reinterpret_cast<PageItem*>(call.param1);
-        switch (head.id) {
-            case 10101:
-                calls.push_back({head.id, Bytes(item, item->size)});
-                return 1;
-            case 10106: {
-                calls.push_back({head.id, Bytes(item, kPageItemSize)});
-                const auto found = values_.find(item->id - 0x11000000u);
-                return reinterpret_cast<std::intptr_t>(
-                    found == values_.end() ? "" : found->second.c_str());
-            }
-            case 10103: {
-                const auto* forward = reinterpret_cast<const ForwardRecord*>(call.param1);
-                calls.push_back({head.id, {}});
-                const char* body = forward->message->body;  // a packed field: read, not bound
-                forwardedBodies.emplace_back(body);
-                return 1;
-            }
-            default:
-                calls.push_back({head.id, Bytes(&call, sizeof call)});
-                return 77;
-        }
-    }
-
-    static std::string Bytes(const void* p, std::size_t n) {
-        return std::string(static_cast<const char*>(p), n);
-    }
-
-    std::map<std::uint32_t, std::string> values_;
-};
+std::vector<SentRecord> SentRecords(const tools::StandInHost& host) {
+    std::vector<SentRecord> sent;
+    for (const tools::ReceivedCall& call : host.Received()) sent.push_back({call.id, call.record});
+    return sent;
+}
 
 // Runs `operation` once for every N it reaches, failing the Nth allocation
 // alone and then the Nth and all after it; `prepare` runs unarmed before each
@@ -241,25 +200,34 @@ int ForEveryFailure(const std::function<void()>& prepare, const std::function<vo
     return failures;
 }
 
-// Every test starts with a host held, the columns registered and the style
-// tags built, as the messenger does at start.
-class AllocFailureTest : public ::testing::Test {
+// Every test starts with the stand-in host driving the plug-in linked into
+// this program, its control held, the columns registered and the style tags
+// built, as the messenger does at start.
+class AllocFailureTest : public lumarix::testing::PluginTest {
   protected:
     void SetUp() override {
-        Call(20001, host.Control());
-        Call(21001);
-        Call(21020);
-        host.calls.clear();
+        host_ = std::make_unique<tools::StandInHost>(&IMessageProc);
+        guarded_ = {{&kGuardedOps}, host_->Control()};
+        host_->Call(20001, reinterpret_cast<HostWord>(&guarded_.control));
+        host_->Call(21001);
+        host_->Call(21020);
+        host_->ClearReceived();
     }
-    void TearDown() override { Call(20002); }
 
-    FakeHost host;
+    // Sets column n in the host's store.
+    void Set(std::uint32_t column, const std::string& value) {
+        ASSERT_TRUE(host_->SetValue(host_->FindColumn(column)->key, value));
+    }
+
+    GuardedControl guarded_{};
 };
 
 // A body with two blocks holding every token kind and the three escaped bytes.
-const char kBody[] =
-    "before [delphi]begin x := 'a<b' + 12; { c & d } y := x > 1.5e3; end[/delphi] mid "
-    "[delphi](* open */ z // line\n[/delphi] after";
+// Its result is too large for the ring to keep room for it past a small one.
+const std::string kBodyText =
+    "before [delphi]begin x := 'a<b' + 12; { c & d " + std::string(6000, 'c') +
+    " } y := x > 1.5e3; end[/delphi] mid [delphi](* open */ z // line\n[/delphi] after";
+const char* const kBody = kBodyText.c_str();
 
 // The answer and the message's body and flags afterwards, copied out of the
 // packed record so that the checks bind no reference to a misaligned field.
@@ -269,7 +237,7 @@ struct RewriteOutcome {
     std::uint32_t flags;
 };
 
-RewriteOutcome SendBody(const char* body, std::uint32_t flags) {
+RewriteOutcome SendBody(tools::StandInHost& host, const char* body, std::uint32_t flags) {
     ChatMessage message{};
     message.size = sizeof(ChatMessage);
     message.text14 = "";
@@ -278,9 +246,19 @@ RewriteOutcome SendBody(const char* body, std::uint32_t flags) {
     message.text26 = "";
     message.flags = flags;
     message.field42 = -2;
-    const std::intptr_t answer = Call(20100, reinterpret_cast<HostWord>(&message));
+    const std::intptr_t answer = host.Call(20100, reinterpret_cast<HostWord>(&message));
     return {answer, message.body, message.flags};
 }
+
+// A small body rewritten in place; returns its result.
+const char* SendSmall(tools::StandInHost& host) {
+    return SendBody(host, "[delphi]t[/delphi]", 0).body;
+}
+
+// After this many small results the ring holds no storage that kBody's result
+// fits in (the last is built in the storage the one before freed, and
+// trimmed), so that rewriting kBody must allocate.
+constexpr int kSmallResultsThatFlush = ResultRing::kSlots + 1;
 
 // Results handed out earlier, with their text at the time: each must stay
 // readable and unchanged while the next nineteen are stored.
@@ -299,144 +277,152 @@ class RecentResults {
 };
 
 TEST_F(AllocFailureTest, RewriteInPlaceFailsWholeAndTheNextMessageWorks) {
-    const RewriteOutcome normal = SendBody(kBody, 0x10);
+    const RewriteOutcome normal = SendBody(*host_, kBody, 0x10);
     ASSERT_EQ(2, normal.answer);
     const std::string expected = normal.body;
-    const long allocations = CountAllocations([] { SendBody(kBody, 0x10); });
+    RecentResults recent;
+    recent.Add(normal.body);
+    const auto fillRing = [&] {
+        for (int k = 0; k < kSmallResultsThatFlush; ++k) recent.Add(SendSmall(*host_));
+    };
+    fillRing();
+    const long allocations = CountAllocations([&] { SendBody(*host_, kBody, 0x10); });
     ASSERT_GT(allocations, 0) << "a rewrite that allocates nothing cannot be tested here";
     ASSERT_GT(plan.textStorage, 0) << "the output buffer's allocations are not counted";
 
-    RecentResults recent;
-    for (int k = 0; k < 19; ++k) recent.Add(SendBody(kBody, 0).body);
     RewriteOutcome attempt{};
-    const int failures = ForEveryFailure([] {}, [&] { attempt = SendBody(kBody, 0x10); },
-                                         [&](bool failed) {
-                                             if (failed) {
-                                                 EXPECT_EQ(1, attempt.answer);
-                                                 EXPECT_EQ(kBody, attempt.body)
-                                                     << "the body pointer is untouched";
-                                                 EXPECT_EQ(0x10u, attempt.flags);
-                                                 EXPECT_TRUE(tokenQueue.Empty());
-                                             } else {
-                                                 EXPECT_EQ(2, attempt.answer);
-                                                 EXPECT_EQ(expected, attempt.body);
-                                                 recent.Add(attempt.body);
-                                             }
-                                             recent.ExpectUnchanged();
-                                             const RewriteOutcome next = SendBody(kBody, 0x10);
-                                             EXPECT_EQ(2, next.answer);
-                                             EXPECT_EQ(0x210u, next.flags);
-                                             ASSERT_EQ(expected, next.body);
-                                             recent.Add(next.body);
-                                         });
+    const int failures = ForEveryFailure(
+        fillRing, [&] { attempt = SendBody(*host_, kBody, 0x10); },
+        [&](bool failed) {
+            if (failed) {
+                EXPECT_EQ(1, attempt.answer);
+                EXPECT_EQ(kBody, attempt.body) << "the body pointer is untouched";
+                EXPECT_EQ(0x10u, attempt.flags);
+                EXPECT_TRUE(tokenQueue.Empty());
+            } else {
+                EXPECT_EQ(2, attempt.answer);
+                EXPECT_EQ(expected, attempt.body);
+                recent.Add(attempt.body);
+            }
+            recent.ExpectUnchanged();
+            const RewriteOutcome next = SendBody(*host_, kBody, 0x10);
+            EXPECT_EQ(2, next.answer);
+            EXPECT_EQ(0x210u, next.flags);
+            ASSERT_EQ(expected, next.body);
+            recent.Add(next.body);
+        });
     EXPECT_GE(failures, allocations);
 }
 
 TEST_F(AllocFailureTest, RewriteFailureTakesNoSlotInTheRing) {
     // The kept result outlives nineteen stored successors, not twenty: it
-    // stays unchanged only if the failed rewrite stored nothing.
-    const RewriteOutcome kept = SendBody("[delphi]kept[/delphi]", 0x10);
+    // stays unchanged only if the failed rewrite stored nothing. The small
+    // results leave no storage that holds kBody's result.
+    for (int k = 0; k < kSmallResultsThatFlush; ++k) SendSmall(*host_);
+    const RewriteOutcome kept = SendBody(*host_, "[delphi]kept[/delphi]", 0x10);
     const std::string keptText = kept.body;
-    for (int k = 0; k < 18; ++k) ASSERT_EQ(2, SendBody(kBody, 0x10).answer);
+    for (int k = 0; k < 18; ++k) SendSmall(*host_);
+    std::intptr_t failedAnswer = 0;
     {
         ArmedScope armed(1, true);
-        EXPECT_EQ(1, SendBody(kBody, 0).answer);
+        failedAnswer = SendBody(*host_, kBody, 0).answer;
     }
-    ASSERT_EQ(2, SendBody(kBody, 0x10).answer);
+    EXPECT_EQ(1, failedAnswer);
+    ASSERT_EQ(2, SendBody(*host_, kBody, 0x10).answer);
     EXPECT_EQ(keptText, kept.body);
 }
 
 TEST_F(AllocFailureTest, CopyPathForwardsAllOrNothing) {
-    ASSERT_EQ(1, SendBody(kBody, 0x2).answer);
-    ASSERT_EQ(1u, host.forwardedBodies.size());
-    const std::string expected = host.forwardedBodies.front();
+    ASSERT_EQ(1, SendBody(*host_, kBody, 0x2).answer);
+    ASSERT_EQ(1u, host_->Forwarded().size());
+    const std::string expected = host_->Forwarded().front().body;
     const std::vector<std::uint32_t> kForward = {200, 10103};
 
     RewriteOutcome attempt{};
+    std::size_t forwarded = 0;  // copies forwarded before the attempt
     const int failures = ForEveryFailure(
         [&] {
-            host.calls.clear();
-            host.forwardedBodies.clear();
+            host_->ClearReceived();
+            forwarded = host_->Forwarded().size();
         },
-        [&] { attempt = SendBody(kBody, 0x2); },
+        [&] { attempt = SendBody(*host_, kBody, 0x2); },
         [&](bool failed) {
             EXPECT_EQ(1, attempt.answer);
             EXPECT_EQ(kBody, attempt.body) << "the incoming body is never replaced";
             std::vector<std::uint32_t> ids;
-            for (const ReceivedCall& call : host.calls) ids.push_back(call.id);
+            for (const tools::ReceivedCall& call : host_->Received()) ids.push_back(call.id);
             if (ids.empty()) {
                 EXPECT_TRUE(failed);
                 EXPECT_EQ(0x2u, attempt.flags);
+                EXPECT_EQ(forwarded, host_->Forwarded().size());
             } else {
                 EXPECT_EQ(kForward, ids);
-                ASSERT_EQ(1u, host.forwardedBodies.size());
-                EXPECT_EQ(expected, host.forwardedBodies.front());
+                ASSERT_EQ(forwarded + 1, host_->Forwarded().size());
+                EXPECT_EQ(expected, host_->Forwarded().back().body);
                 EXPECT_EQ(0x3002u, attempt.flags);
             }
-            host.forwardedBodies.clear();
-            EXPECT_EQ(1, SendBody(kBody, 0x2).answer);
-            ASSERT_EQ(1u, host.forwardedBodies.size());
-            EXPECT_EQ(expected, host.forwardedBodies.front());
+            const std::size_t before = host_->Forwarded().size();
+            EXPECT_EQ(1, SendBody(*host_, kBody, 0x2).answer);
+            ASSERT_EQ(before + 1, host_->Forwarded().size());
+            EXPECT_EQ(expected, host_->Forwarded().back().body);
         });
     EXPECT_GT(failures, 0);
 }
 
 // For operations that only send calls: under any failure they answer as
 // usual and send a prefix of the normal calls; the next run sends them all.
-void ExpectPrefixOfNormalCalls(FakeHost& host, std::uint32_t id, std::intptr_t normalAnswer) {
-    host.calls.clear();
-    ASSERT_EQ(normalAnswer, Call(id));
-    const std::vector<ReceivedCall> normal = host.calls;
+void ExpectPrefixOfNormalCalls(tools::StandInHost& host, std::uint32_t id,
+                               std::intptr_t normalAnswer) {
+    host.ClearReceived();
+    ASSERT_EQ(normalAnswer, host.Call(id));
+    const std::vector<SentRecord> normal = SentRecords(host);
     ASSERT_FALSE(normal.empty());
     std::intptr_t answer = -1;
-    ForEveryFailure(
-        [&] { host.calls.clear(); }, [&] { answer = Call(id); },
-        [&](bool failed) {
-            EXPECT_EQ(normalAnswer, answer);
-            ASSERT_LE(host.calls.size(), normal.size());
-            EXPECT_TRUE(std::equal(host.calls.begin(), host.calls.end(), normal.begin()));
-            if (!failed) {
-                EXPECT_EQ(normal, host.calls);
-            }
-            host.calls.clear();
-            EXPECT_EQ(normalAnswer, Call(id));
-            EXPECT_EQ(normal, host.calls);
-        });
+    ForEveryFailure([&] { host.ClearReceived(); }, [&] { answer = host.Call(id); },
+                    [&](bool failed) {
+                        EXPECT_EQ(normalAnswer, answer);
+                        const std::vector<SentRecord> sent = SentRecords(host);
+                        ASSERT_LE(sent.size(), normal.size());
+                        EXPECT_TRUE(std::equal(sent.begin(), sent.end(), normal.begin()));
+                        if (!failed) {
+                            EXPECT_EQ(normal, sent);
+                        }
+                        host.ClearReceived();
+                        EXPECT_EQ(normalAnswer, host.Call(id));
+                        EXPECT_EQ(normal, SentRecords(host));
+                    });
 }
 
 TEST_F(AllocFailureTest, RegistrationSendsAPrefixAndThenEverything) {
-    ExpectPrefixOfNormalCalls(host, 21001, 1);
+    ExpectPrefixOfNormalCalls(*host_, 21001, 1);
 }
 
 TEST_F(AllocFailureTest, SettingsPageSendsAPrefixAndThenEverything) {
-    ExpectPrefixOfNormalCalls(host, 22000, 1);
+    ExpectPrefixOfNormalCalls(*host_, 22000, 1);
 }
 
 // New settings differ from the defaults in every column, so that any mixture
 // of old and new tags shows in the output.
 const std::map<std::uint32_t, std::string> kNewSettings = [] {
-    std::map<std::uint32_t, std::string> values;
+    reference::Styles styles = reference::kDefaultStyles;
     const char* colors[] = {"red", "green", "blue", "teal", "navy"};
-    for (std::size_t k = 0; k < 5; ++k) values[1000021 + std::uint32_t(k)] = colors[k];
-    for (const SettingsColumn& c : kSettingsColumns)
-        if (!c.isText) values[c.column] = c.defaultInt ? "0" : "1";
-    return values;
+    for (std::size_t k = 0; k < styles.size(); ++k)
+        styles[k] = {colors[k], !styles[k].bold, !styles[k].italic, !styles[k].underline};
+    return reference::SettingsOf(styles);
 }();
 
-void SetAll(FakeHost& host, bool newSettings) {
-    for (const SettingsColumn& c : kSettingsColumns)
-        host.Set(c.column, newSettings ? kNewSettings.at(c.column)
-                                       : (c.isText ? c.defaultText : (c.defaultInt ? "1" : "0")));
-}
-
-std::string RewrittenBody() {
-    return SendBody(kBody, 0).body;
-}
+const std::map<std::uint32_t, std::string> kDefaultSettings =
+    reference::SettingsOf(reference::kDefaultStyles);
 
 TEST_F(AllocFailureTest, RebuildLeavesTheTagsWhollyOldOrWhollyNew) {
+    const auto SetAll = [&](bool newSettings) {
+        for (const auto& [column, value] : newSettings ? kNewSettings : kDefaultSettings)
+            Set(column, value);
+    };
+    const auto RewrittenBody = [&] { return std::string(SendBody(*host_, kBody, 0).body); };
     const std::string oldOutput = RewrittenBody();
-    SetAll(host, true);
-    ASSERT_EQ(1, Call(22100));
+    SetAll(true);
+    ASSERT_EQ(1, host_->Call(22100));
     const std::string newOutput = RewrittenBody();
     ASSERT_NE(oldOutput, newOutput);
 
@@ -451,12 +437,12 @@ TEST_F(AllocFailureTest, RebuildLeavesTheTagsWhollyOldOrWhollyNew) {
         std::intptr_t answer = -1;
         const int failures = ForEveryFailure(
             [&] {
-                SetAll(host, false);
-                ASSERT_EQ(1, Call(22100));
+                SetAll(false);
+                ASSERT_EQ(1, host_->Call(22100));
                 ASSERT_EQ(oldOutput, RewrittenBody());
-                SetAll(host, true);
+                SetAll(true);
             },
-            [&] { answer = Call(id); },
+            [&] { answer = host_->Call(id); },
             [&](bool failed) {
                 EXPECT_EQ(normalAnswer, answer);
                 const std::string output = RewrittenBody();
@@ -464,7 +450,7 @@ TEST_F(AllocFailureTest, RebuildLeavesTheTagsWhollyOldOrWhollyNew) {
                 if (!failed) {
                     EXPECT_EQ(newOutput, output);
                 }
-                EXPECT_EQ(normalAnswer, Call(id));
+                EXPECT_EQ(normalAnswer, host_->Call(id));
                 EXPECT_EQ(newOutput, RewrittenBody());
             });
         EXPECT_GT(failures, 0);
