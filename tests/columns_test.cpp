@@ -5,16 +5,12 @@
 #include "host/host_link.h"
 #include "host/records.h"
 #include "host/settings_columns.h"
+#include "tools/stand_in_host.h"
 
 namespace lumarix {
 namespace {
 
-std::intptr_t LX_STDCALL AnswerNull(HostControl*, void*) {
-    return 0;
-}
-std::intptr_t LX_STDCALL IgnoreReport(HostControl*, std::int32_t) {
-    return 0;
-}
+extern "C" std::intptr_t LX_STDCALL IMessageProc(HostCall* call);
 
 class ColumnsTest : public ::testing::Test {
   protected:
@@ -22,10 +18,9 @@ class ColumnsTest : public ::testing::Test {
 };
 
 TEST_F(ColumnsTest, NullAnswerReadsAsTheEmptyText) {
-    static const HostControlOps ops = {nullptr, nullptr,      nullptr, nullptr,
-                                       nullptr, IgnoreReport, nullptr, AnswerNull};
-    HostControl control{&ops};
-    heldControl = &control;
+    tools::StandInHost host(&IMessageProc);
+    host.OverrideAnswers([](std::uint32_t, void*) { return std::optional<std::intptr_t>(0); });
+    heldControl = host.Control();
     EXPECT_EQ(ReadColumnText(1000021), "");
     RebuildStyleTags(ReadCategoryStyles());
     EXPECT_EQ(styleTags[Category::Comments].open.View(), "<font color=\"\">");
