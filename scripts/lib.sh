@@ -15,7 +15,17 @@ ensure_packages() {
     local sudo=""
     [ "$(id -u)" -eq 0 ] || sudo="sudo"
     if [ -z "${LUMARIX_APT_UPDATED:-}" ]; then
-        $sudo apt-get update -qq
+        # A mirror caught mid-sync fails an index now and then: try again, and
+        # then go on with the lists apt has; the install says if a package is missing.
+        local try
+        for try in 1 2 3; do
+            $sudo apt-get update -qq && break
+            if [ "$try" = 3 ]; then
+                echo "== apt-get update failed three times; going on with the package lists as they are" >&2
+            else
+                sleep 20
+            fi
+        done
         export LUMARIX_APT_UPDATED=1
     fi
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
