@@ -28,7 +28,19 @@ ensure_packages() {
         done
         export LUMARIX_APT_UPDATED=1
     fi
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+        "${missing[@]}" >/dev/null && return 0
+    # Without the security archive's i386 index (a mirror mid-sync), apt offers
+    # a library's amd64 update but not its i386 twin, and refuses to install
+    # the two at different versions. Then everything comes from the release.
+    local release prefs
+    release="$(. /etc/os-release && echo "$VERSION_CODENAME")"
+    echo "== installing from $release alone: ${missing[*]}"
+    prefs="$(mktemp)"
+    printf 'Package: *\nPin: release n=%s\nPin-Priority: 1001\n' "$release" >"$prefs"
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --allow-downgrades \
+        --no-install-recommends -o Dir::Etc::Preferences="$prefs" "${missing[@]}" >/dev/null
+    rm -f "$prefs"
 }
 
 # Configures (once) and builds a preset.

@@ -11,15 +11,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
     unset LUMARIX_APT_UPDATED # the package lists must be read again
 fi
 ensure_packages qemu-user g++-multilib googletest fpc-source g++-mingw-w64-i686 wine64 python3
-# The i386 libraries must have the versions of their amd64 twins. When the
-# security archive's i386 index cannot be had (a mirror mid-sync), apt offers
-# the amd64 security updates but only the release's i386 builds, and refuses;
-# then both come from the release.
-if ! (ensure_packages wine32:i386); then
-    echo "== installing wine32:i386 from the release alone"
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq -t bookworm --no-install-recommends \
-        wine32:i386 libgstreamer-plugins-base1.0-0:i386 >/dev/null
-fi
+ensure_packages wine32:i386
 
 # 32-bit programs, and the 32-bit Wine loader, start through binfmt_misc.
 register_qemu_i386() {
