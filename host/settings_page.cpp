@@ -52,7 +52,7 @@ constexpr std::array<PageItemRow, kPageItemCount> MakePageItems() {
 
 // A status query (mask all bits) or change (mask 2) of item kItemNumberTag + n.
 PageItem MakeStatusRecord(std::uint32_t n, std::uint32_t status, std::uint32_t mask) {
-    PageItem item = MakeItemQuery(n, 1);
+    PageItem item = MakeItemQuery(n, kRequestStatus);
     item.itemKind = status;
     item.mask = mask;
     return item;
@@ -70,16 +70,16 @@ std::intptr_t BuildSettingsPage() {
         PageItem item{};
         item.size = row.indent ? kPageItemExtendedSize : kPageItemSize;
         item.id = row.id;
-        item.parent = row.itemKind == kItemPage ? 46 : kSettingsPageId;
-        item.field10 = -2;
-        item.field14 = -1;
-        item.request = 863;
+        item.parent = row.itemKind == kItemPage ? kPageItemParent : kSettingsPageId;
+        item.field10 = kLeadWord;
+        item.field14 = kCreationLeadWord;
+        item.request = kRequestCreate;
         item.itemKind = row.itemKind;
         item.mask = 0xFFFFFFFFu;
         item.text = row.text;
-        item.field58 = description ? 40 : 0;
+        item.field58 = description ? kDescriptionWord1 : 0;
         item.number = row.number;
-        item.field66 = description ? 100 : 0;
+        item.field66 = description ? kDescriptionWord2 : 0;
         item.indent = row.indent;
         SendHostCall(kSendCreateItem, reinterpret_cast<HostWord>(&item), 0);
     }

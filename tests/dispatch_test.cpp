@@ -30,9 +30,13 @@ TEST(Protocol, NamesCarryTheHostsNumbers) {
         {kItemGroupStart, 0xF0000},   {kItemGroupEnd, 0x100000},  {kSendQueryValue, 10106},
         {kSendQueryStatus, 10107},    {kSendChangeStatus, 10108}, {kSendCreateItem, 10101},
         {kSendPageIcon, 10109},       {kSendRecord, 10103},       {kSendNewMessageId, 200},
-        {kSendForwardMessage, 250},   {kSendDeclareColumn, 1102},
+        {kSendForwardMessage, 250},   {kSendDeclareColumn, 1102}, {kRequestCreate, 863},
+        {kRequestStatus, 1},          {kRequestValue, 0x10040},   {kPageItemParent, 46},
+        {kDescriptionWord1, 40},      {kDescriptionWord2, 100},
     };
     for (const auto& [name, number] : pins) EXPECT_EQ(name, number);
+    EXPECT_EQ(kLeadWord, -2);
+    EXPECT_EQ(kCreationLeadWord, -1);
 }
 
 TEST_F(DispatchTest, IdentityAnswers) {

@@ -318,7 +318,7 @@ std::string OperateItem(StandInHost& host, std::uint32_t itemNumber) {
     notice.size = kPageItemSize;
     notice.id = itemNumber;
     notice.parent = kSettingsPageId;
-    notice.field10 = -2;
+    notice.field10 = kLeadWord;
     const std::intptr_t answer = host.Call(kCallPageAction, reinterpret_cast<HostWord>(&notice), 0);
 
     std::string line = "operated " + Hex(itemNumber);
