@@ -26,7 +26,6 @@
 #include "tools/module_loader.h"
 #include "tools/page_view.h"
 #include "tools/preview.h"
-#include "tools/process_setup.h"
 #include "tools/stand_in_host.h"
 
 namespace lumarix::tools {
@@ -343,7 +342,6 @@ int Run(int argc, char** argv) {
 }  // namespace lumarix::tools
 
 int main(int argc, char** argv) {
-    lumarix::tools::UseHugePagesForLargeBlocks(argv);
     try {
         return lumarix::tools::Run(argc, argv);
     } catch (const std::exception& e) {
