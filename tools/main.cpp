@@ -331,8 +331,7 @@ int Run(int argc, char** argv) {
     }
     host.Stop();
     if (!options.previewPath.empty() &&
-        !WritePreviewFile(options.previewPath,
-                          BuildPreviewPage(results, CurrentClockTime(), host.Columns())))
+        !WritePreviewFile(options.previewPath, BuildPreviewPage(results, CurrentClockTime(), host)))
         throw UsageError{"cannot write preview " + options.previewPath};
     WriteStdout(JoinMessages(results));
     return 0;

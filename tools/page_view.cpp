@@ -311,6 +311,20 @@ std::optional<std::uint32_t> FindItemNumber(const StandInHost& host, std::string
     return std::nullopt;
 }
 
+std::vector<ColorFieldLine> FindColorFieldLines(const StandInHost& host) {
+    std::vector<ColorFieldLine> found;
+    for (const Line& line : SplitIntoLines(host.Items())) {
+        const auto field = std::find_if(line.begin(), line.end(), [](const StoredItem* item) {
+            return KindOf(*item) == kItemColorEntry;
+        });
+        if (field == line.end()) continue;
+        const std::string& opening = line.front()->text;
+        const bool captioned = !opening.empty() && opening.front() != kNoCaption;
+        found.push_back({captioned ? opening : std::string(), (*field)->record.number});
+    }
+    return found;
+}
+
 std::string OperateItem(StandInHost& host, std::uint32_t itemNumber) {
     // The host's record names the item at offset 2, as in the plug-in's own
     // status calls.
