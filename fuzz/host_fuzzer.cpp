@@ -104,7 +104,7 @@ void AnswerCall(FakeHost& host, void* record, ReceivedCall& call) {
             auto* query = static_cast<PageItem*>(target);
             std::memcpy(&call.item, query, kPageItemSize);
             call.statusGiven = input->TakeU32();
-            query->itemKind = call.statusGiven;
+            query->kindOrStatus = call.statusGiven;
             call.answer = input->TakeByte();
             break;
         }
@@ -216,8 +216,8 @@ std::map<std::uint32_t, std::string> ValuesRead() {
                     call.param2 == 0,
                 "a value query is call 10106");
         Require(q.size == kPageItemSize && q.id == kTag + column && q.parent == kPage &&
-                    q.field10 == -2 && q.field14 == 0 && q.field22 == 0 && q.request == 0x10040 &&
-                    q.text == nullptr && q.field54 == 0,
+                    q.leadWord == -2 && q.creationLeadWord == 0 && q.unknown1[1] == 0 &&
+                    q.request == 0x10040 && q.text == nullptr && q.unknown3 == 0,
                 "value query record, switches first, then the colours");
         values[column] = call.valueAnswered.value_or("");  // a null answer reads as empty
     }
@@ -266,16 +266,17 @@ void CheckSettingsPage() {
         const PageItem& item = call.item;
         Require(call.id == 10101 && call.param2 == 0 && call.headWordsZero, "a creation is 10101");
         Require(item.size == (row.indent ? kPageItemExtendedSize : kPageItemSize) &&
-                    item.id == row.id && item.itemKind == row.itemKind &&
+                    item.id == row.id && item.kindOrStatus == row.itemKind &&
                     item.number == row.number && item.text == row.text &&
                     (row.indent == 0 || item.indent == row.indent),
                 "creations in table order");
         const bool description = row.itemKind == 0x80000;
-        Require(item.parent == (k == 0 ? 46u : kPage) && item.field10 == -2 && item.field14 == -1 &&
-                    item.request == 863 && item.mask == 0xFFFFFFFFu && item.field46 == 0 &&
-                    item.field58 == (description ? 40u : 0u) &&
-                    item.field66 == (description ? 100u : 0u) && item.field70 == 0 &&
-                    item.field72 == 0,
+        Require(item.parent == (k == 0 ? 46u : kPage) && item.leadWord == -2 &&
+                    item.creationLeadWord == -1 && item.request == 863 &&
+                    item.mask == 0xFFFFFFFFu && item.unknown2[1] == 0 &&
+                    item.descriptionWord1 == (description ? 40u : 0u) &&
+                    item.descriptionWord2 == (description ? 100u : 0u) && item.unknown4[0] == 0 &&
+                    item.unknown4[1] == 0,
                 "creation record fields");
     }
 }
@@ -311,7 +312,8 @@ void CheckPageAction(std::uint32_t number) {
             "status query of the category's colour field");
     const std::uint32_t flipped = (calls[0].statusGiven & 0x2) ? 0 : 0x2;
     Require(change.id == kTag + *color && change.parent == kPage && change.request == 1 &&
-                change.mask == 0x2 && change.itemKind == flipped && change.size == kPageItemSize,
+                change.mask == 0x2 && change.kindOrStatus == flipped &&
+                change.size == kPageItemSize,
             "status change flips bit 0x2 only");
 }
 
@@ -347,17 +349,17 @@ void SendMessage() {
         return RequireNoCalls();
     }
     const std::string body = WithoutNul(input->TakeShortText());
-    const std::string text18 = WithoutNul(input->TakeShortText());
+    const std::string newIdText = WithoutNul(input->TakeShortText());
     ChatMessage message{};
     message.size = static_cast<std::uint16_t>(input->TakeU32());
-    message.field2 = input->TakeU32();
-    message.text14 = "14";
-    message.text18 = text18.c_str();
+    message.unknown1[0] = input->TakeU32();
+    message.unknownText1 = "14";
+    message.newIdText = newIdText.c_str();
     message.body = body.c_str();
-    message.text26 = "26";
+    message.unknownText2 = "26";
     message.flags = input->TakeU32();
-    message.field42 = static_cast<std::int32_t>(input->TakeU32());
-    message.field54 = input->TakeU32();
+    message.unknown2[2] = static_cast<std::int32_t>(input->TakeU32());
+    message.unknown2[5] = static_cast<std::int32_t>(input->TakeU32());
     const ChatMessage before = message;
 
     const std::intptr_t answer = Call(20100, reinterpret_cast<HostWord>(&message));
@@ -382,8 +384,9 @@ void SendMessage() {
             "copy path: 1, body kept, flags 0x3000");
     Require(calls.size() == 2 && calls[0].id == 200 && calls[1].id == 10103,
             "copy path: call 200, then 10103");
-    Require(calls[0].param1 == 10 && calls[0].param2 == reinterpret_cast<HostWord>(before.text18),
-            "call 200 names the text at offset 18");
+    Require(
+        calls[0].param1 == 10 && calls[0].param2 == reinterpret_cast<HostWord>(before.newIdText),
+        "call 200 names the text at offset 18");
     const ForwardRecord& f = calls[1].forward;
     Require(f.head.size == sizeof(ForwardRecord) && f.head.id == 250 && f.head.head1 == 3 &&
                 f.head.head2 == static_cast<std::uint32_t>(calls[0].answer) &&

@@ -78,7 +78,7 @@ std::string Quoted(std::string_view text) {
 }
 
 std::uint32_t KindOf(const StoredItem& item) {
-    return item.record.itemKind & ~kItemSameLine;
+    return item.record.kindOrStatus & ~kItemSameLine;
 }
 
 bool IsOwnItem(const StoredItem& item) {
@@ -101,7 +101,7 @@ std::vector<Line> SplitIntoLines(const std::vector<StoredItem>& items) {
     Line current;
     for (const StoredItem& item : items) {
         current.push_back(&item);
-        if (item.record.itemKind & kItemSameLine) continue;
+        if (item.record.kindOrStatus & kItemSameLine) continue;
         lines.push_back(std::move(current));
         current.clear();
     }
@@ -332,7 +332,7 @@ std::string OperateItem(StandInHost& host, std::uint32_t itemNumber) {
     notice.size = kPageItemSize;
     notice.id = itemNumber;
     notice.parent = kSettingsPageId;
-    notice.field10 = kLeadWord;
+    notice.leadWord = kLeadWord;
     const std::intptr_t answer = host.Call(kCallPageAction, reinterpret_cast<HostWord>(&notice), 0);
 
     std::string line = "operated " + Hex(itemNumber);
