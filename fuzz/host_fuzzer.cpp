@@ -95,7 +95,7 @@ std::optional<std::intptr_t> AnswerFromInput(std::uint32_t id, void* target) {
         case kSendQueryStatus: {
             const std::uint32_t status = run->input.TakeU32();
             run->statuses.push_back(status);
-            static_cast<PageItem*>(target)->itemKind = status;
+            static_cast<PageItem*>(target)->kindOrStatus = status;
             return run->input.TakeByte();
         }
         case kSendNewMessageId:
@@ -181,8 +181,8 @@ void CheckRebuild() {
             Require(IsCleanCall(calls[k], 10106) && calls[k].param2 == 0,
                     "a value query is call 10106");
             Require(q.size == kPageItemSize && q.id == kTag + column && q.parent == kPage &&
-                        q.field10 == -2 && q.field14 == 0 && q.field22 == 0 &&
-                        q.request == 0x10040 && q.text == nullptr && q.field54 == 0,
+                        q.leadWord == -2 && q.creationLeadWord == 0 && q.unknown1[1] == 0 &&
+                        q.request == 0x10040 && q.text == nullptr && q.unknown3 == 0,
                     "value query record, switches first, then the colours");
             values[column] = run->values[k].value_or("");  // a null answer reads as empty
         }
@@ -207,16 +207,17 @@ void CheckSettingsPage() {
         const auto item = RecordOf<PageItem>(call.record);
         Require(IsCleanCall(call, 10101) && call.param2 == 0, "a creation is 10101");
         Require(item.size == (row.indent ? kPageItemExtendedSize : kPageItemSize) &&
-                    item.id == row.id && item.itemKind == row.itemKind &&
+                    item.id == row.id && item.kindOrStatus == row.itemKind &&
                     item.number == row.number && item.text == row.text &&
                     (row.indent == 0 || item.indent == row.indent),
                 "creations in table order");
         const bool description = row.itemKind == 0x80000;
-        Require(item.parent == (k == 0 ? 46u : kPage) && item.field10 == -2 && item.field14 == -1 &&
-                    item.request == 863 && item.mask == 0xFFFFFFFFu && item.field46 == 0 &&
-                    item.field58 == (description ? 40u : 0u) &&
-                    item.field66 == (description ? 100u : 0u) && item.field70 == 0 &&
-                    item.field72 == 0,
+        Require(item.parent == (k == 0 ? 46u : kPage) && item.leadWord == -2 &&
+                    item.creationLeadWord == -1 && item.request == 863 &&
+                    item.mask == 0xFFFFFFFFu && item.unknown2[1] == 0 &&
+                    item.descriptionWord1 == (description ? 40u : 0u) &&
+                    item.descriptionWord2 == (description ? 100u : 0u) && item.unknown4[0] == 0 &&
+                    item.unknown4[1] == 0,
                 "creation record fields");
     }
 }
@@ -253,7 +254,7 @@ void CheckPageAction(std::uint32_t number) {
             "status query of the category's colour field");
     const std::uint32_t flipped = (run->statuses.at(0) & 0x2) ? 0 : 0x2;
     Require(change.id == kTag + *color && change.parent == kPage && change.request == 1 &&
-                change.mask == 0x2 && change.itemKind == flipped && change.size == kPageItemSize,
+                change.mask == 0x2 && change.kindOrStatus == flipped && change.size == kPageItemSize,
             "status change flips bit 0x2 only");
 }
 
@@ -330,17 +331,17 @@ void SendMessage() {
     }
     const Body body = TakeBody(kind);
     const std::string text = body.Text();
-    const std::string text18 = WithoutNul(run->input.TakeShortText());
+    const std::string newIdText = WithoutNul(run->input.TakeShortText());
     ChatMessage message{};
     message.size = static_cast<std::uint16_t>(run->input.TakeU32());
-    message.field2 = run->input.TakeU32();
-    message.text14 = "14";
-    message.text18 = text18.c_str();
+    message.unknown1[0] = run->input.TakeU32();
+    message.unknownText1 = "14";
+    message.newIdText = newIdText.c_str();
     message.body = body.Text();
-    message.text26 = "26";
+    message.unknownText2 = "26";
     message.flags = run->input.TakeU32();
-    message.field42 = static_cast<std::int32_t>(run->input.TakeU32());
-    message.field54 = run->input.TakeU32();
+    message.unknown2[2] = static_cast<std::int32_t>(run->input.TakeU32());
+    message.unknown2[5] = static_cast<std::int32_t>(run->input.TakeU32());
     const ChatMessage before = message;
 
     const std::intptr_t answer = Call(20100, reinterpret_cast<HostWord>(&message));
@@ -363,7 +364,7 @@ void SendMessage() {
             "copy path: 1, body kept, flags 0x3000");
     Require(calls.size() == 2 && IsCleanCall(calls[0], 200) && IsCleanCall(calls[1], 10103),
             "copy path: call 200, then 10103");
-    Require(calls[0].param1 == 10 && calls[0].param2 == reinterpret_cast<HostWord>(before.text18),
+    Require(calls[0].param1 == 10 && calls[0].param2 == reinterpret_cast<HostWord>(before.newIdText),
             "call 200 names the text at offset 18");
     Require(calls[1].param2 == 0, "call 10103 has no second parameter");
     const tools::ForwardedCopy& forwarded = run->held->Forwarded().back();

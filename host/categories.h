@@ -1,6 +1,7 @@
 // The five highlight categories as the host sees them: one row each, in the
-// order the settings page shows them. Column registration, the settings page
-// and the style rebuild all walk this table.
+// order the settings page shows them, and the two orders in which the host
+// meets their settings columns. Column registration, the settings page and the
+// style rebuild all walk these tables.
 #pragma once
 
 #include <algorithm>
@@ -17,15 +18,6 @@ namespace lumarix {
 enum class StyleField : std::uint8_t { Color, Bold, Italic, Underline };
 inline constexpr std::size_t kFieldCount = 4;
 
-// Where the host has always met a category: the place of its colour and of
-// its switches among the registered columns, and of its colour among the
-// rebuild's reads (the switches are read by column number).
-struct HostOrder {
-    std::uint8_t colorRegistered;
-    std::uint8_t switchRegistered;
-    std::uint8_t colorRead;
-};
-
 struct CategoryRow {
     Category category;
     const char* keyName;  // the last part of the category's settings keys
@@ -36,7 +28,6 @@ struct CategoryRow {
     std::uint32_t nameItem;  // the page item of the category's name
     const char* caption;     // code page 1250
     std::uint16_t indent;    // of the colour field; 0: the 74-byte form
-    HostOrder order;
 };
 
 inline constexpr Cp1250Text kKeyWordsCaption(u8"Słowa kluczowe");
@@ -47,13 +38,48 @@ inline constexpr Cp1250Text kOperatorsCaption(u8"Operatory");
 
 // clang-format off
 inline constexpr std::array<CategoryRow, kCategoryCount> kCategoryRows = {{
-    {Category::Key_words, "Key_words", 1000022, "#000000", {1000043, 1000044, 1000045}, {true, false, false}, 1000026, kKeyWordsCaption.c_str(), 0, {1, 1, 3}},
-    {Category::Strings, "Strings", 1000025, "#0000FF", {1000031, 1000032, 1000033}, {false, false, false}, 1000028, kStringsCaption.c_str(), 45, {2, 0, 0}},
-    {Category::Numbers, "Numbers", 1000023, "#FF0000", {1000037, 1000038, 1000039}, {false, false, false}, 1000029, kNumbersCaption.c_str(), 48, {3, 2, 1}},
-    {Category::Comments, "Comments", 1000021, "#000080", {1000040, 1000041, 1000042}, {false, true, false}, 1000030, kCommentsCaption.c_str(), 18, {0, 3, 2}},
-    {Category::Operators, "Operators", 1000024, "#840000", {1000034, 1000035, 1000036}, {true, false, false}, 1000027, kOperatorsCaption.c_str(), 25, {4, 4, 4}},
+    {Category::Key_words, "Key_words", 1000022, "#000000", {1000043, 1000044, 1000045}, {true, false, false}, 1000026, kKeyWordsCaption.c_str(), 0},
+    {Category::Strings, "Strings", 1000025, "#0000FF", {1000031, 1000032, 1000033}, {false, false, false}, 1000028, kStringsCaption.c_str(), 45},
+    {Category::Numbers, "Numbers", 1000023, "#FF0000", {1000037, 1000038, 1000039}, {false, false, false}, 1000029, kNumbersCaption.c_str(), 48},
+    {Category::Comments, "Comments", 1000021, "#000080", {1000040, 1000041, 1000042}, {false, true, false}, 1000030, kCommentsCaption.c_str(), 18},
+    {Category::Operators, "Operators", 1000024, "#840000", {1000034, 1000035, 1000036}, {true, false, false}, 1000027, kOperatorsCaption.c_str(), 25},
 }};
 // clang-format on
+
+// A settings column named by its category and the style field it holds.
+struct ColumnPlace {
+    Category category;
+    StyleField field;
+};
+
+inline constexpr std::size_t kSettingsColumnCount = kCategoryCount * kFieldCount;
+using ColumnOrder = std::array<ColumnPlace, kSettingsColumnCount>;
+
+// The orders in which the host has always met the columns, as it meets them.
+namespace host_order {
+using enum Category;
+using enum StyleField;
+
+// Call 21001 registers the colours, then each switch for every category.
+// clang-format off
+inline constexpr ColumnOrder kRegistration = {{
+    {Comments, Color},    {Key_words, Color},     {Strings, Color},     {Numbers, Color},      {Operators, Color},
+    {Strings, Bold},      {Key_words, Bold},      {Numbers, Bold},      {Comments, Bold},      {Operators, Bold},
+    {Strings, Italic},    {Key_words, Italic},    {Numbers, Italic},    {Comments, Italic},    {Operators, Italic},
+    {Strings, Underline}, {Key_words, Underline}, {Numbers, Underline}, {Comments, Underline}, {Operators, Underline},
+}};
+
+// A rebuild (calls 21020 and 22100) reads the switches by column number, then the colours.
+inline constexpr ColumnOrder kRead = {{
+    {Strings, Bold},   {Strings, Italic},   {Strings, Underline},
+    {Operators, Bold}, {Operators, Italic}, {Operators, Underline},
+    {Numbers, Bold},   {Numbers, Italic},   {Numbers, Underline},
+    {Comments, Bold},  {Comments, Italic},  {Comments, Underline},
+    {Key_words, Bold}, {Key_words, Italic}, {Key_words, Underline},
+    {Strings, Color},  {Numbers, Color},    {Comments, Color},     {Key_words, Color}, {Operators, Color},
+}};
+// clang-format on
+}  // namespace host_order
 
 // One settings column, as registered and as read.
 struct SettingsColumn {
@@ -66,7 +92,6 @@ struct SettingsColumn {
     StyleField field;
 };
 
-inline constexpr std::size_t kSettingsColumnCount = kCategoryCount * kFieldCount;
 using SettingsColumns = std::array<SettingsColumn, kSettingsColumnCount>;
 
 namespace detail {
@@ -93,56 +118,42 @@ constexpr std::array<KeyText, kSettingsColumnCount> MakeKeys() {
 }
 inline constexpr std::array<KeyText, kSettingsColumnCount> kKeys = MakeKeys();
 
-constexpr SettingsColumn ColumnOf(std::size_t r, StyleField field) {
+// The row of `category` in the category table.
+constexpr std::size_t RowOf(Category category) {
+    std::size_t r = 0;
+    while (kCategoryRows[r].category != category) ++r;
+    return r;
+}
+
+constexpr SettingsColumn ColumnAt(ColumnPlace place) {
+    const std::size_t r = RowOf(place.category);
     const CategoryRow& row = kCategoryRows[r];
-    const auto f = static_cast<std::size_t>(field);
+    const auto f = static_cast<std::size_t>(place.field);
     const char* key = kKeys[r * kFieldCount + f].data();
-    if (field == StyleField::Color)
-        return {row.colorColumn, key, true, row.defaultColor, 0, row.category, field};
+    if (place.field == StyleField::Color)
+        return {row.colorColumn, key, true, row.defaultColor, 0, row.category, place.field};
     const std::uint32_t on = row.switchDefaults[f - 1] ? 1 : 0;
-    return {row.switchColumns[f - 1], key, false, nullptr, on, row.category, field};
+    return {row.switchColumns[f - 1], key, false, nullptr, on, row.category, place.field};
 }
 
-constexpr StyleField SwitchField(std::size_t s) {
-    return static_cast<StyleField>(s + 1);
+// Every field of every row of the category table is in `order` exactly once.
+constexpr bool NamesEveryColumnOnce(const ColumnOrder& order) {
+    std::array<int, kSettingsColumnCount> seen{};
+    for (const ColumnPlace& p : order)
+        ++seen[RowOf(p.category) * kFieldCount + static_cast<std::size_t>(p.field)];
+    return std::all_of(seen.begin(), seen.end(), [](int n) { return n == 1; });
 }
 
-// The colours first, then each switch for every category.
-constexpr SettingsColumns ColumnsInRegistrationOrder() {
+constexpr SettingsColumns ColumnsIn(const ColumnOrder& order) {
     SettingsColumns columns{};
-    for (std::size_t r = 0; r < kCategoryCount; ++r) {
-        const HostOrder& order = kCategoryRows[r].order;
-        columns[order.colorRegistered] = ColumnOf(r, StyleField::Color);
-        for (std::size_t s = 0; s < 3; ++s)
-            columns[kCategoryCount * (s + 1) + order.switchRegistered] =
-                ColumnOf(r, SwitchField(s));
-    }
+    std::transform(order.begin(), order.end(), columns.begin(), ColumnAt);
     return columns;
-}
-
-// The switches by column number, then the colours.
-constexpr SettingsColumns ColumnsInReadOrder() {
-    SettingsColumns columns{};
-    const std::size_t switchCount = kSettingsColumnCount - kCategoryCount;
-    for (std::size_t r = 0; r < kCategoryCount; ++r) {
-        columns[switchCount + kCategoryRows[r].order.colorRead] = ColumnOf(r, StyleField::Color);
-        for (std::size_t s = 0; s < 3; ++s) columns[3 * r + s] = ColumnOf(r, SwitchField(s));
-    }
-    std::sort(columns.begin(), columns.begin() + switchCount,
-              [](const SettingsColumn& a, const SettingsColumn& b) { return a.column < b.column; });
-    return columns;
-}
-
-// Each place of an order is taken once, so every column is there.
-constexpr bool EveryColumnPlaced(const SettingsColumns& columns) {
-    return std::all_of(columns.begin(), columns.end(),
-                       [](const SettingsColumn& c) { return c.key != nullptr; });
 }
 }  // namespace detail
 
-inline constexpr SettingsColumns kSettingsColumns = detail::ColumnsInRegistrationOrder();
-inline constexpr SettingsColumns kColumnsInReadOrder = detail::ColumnsInReadOrder();
-static_assert(detail::EveryColumnPlaced(kSettingsColumns) &&
-              detail::EveryColumnPlaced(kColumnsInReadOrder));
+static_assert(detail::NamesEveryColumnOnce(host_order::kRegistration) &&
+              detail::NamesEveryColumnOnce(host_order::kRead));
+inline constexpr SettingsColumns kSettingsColumns = detail::ColumnsIn(host_order::kRegistration);
+inline constexpr SettingsColumns kColumnsInReadOrder = detail::ColumnsIn(host_order::kRead);
 
 }  // namespace lumarix

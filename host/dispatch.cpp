@@ -28,7 +28,7 @@ std::intptr_t RebuildFromSettings(const HostCall&) {
 }
 
 template <std::intptr_t (*Work)()>
-std::intptr_t Run(const HostCall&) {
+std::intptr_t AnswerFromWork(const HostCall&) {
     return Work();
 }
 
@@ -80,9 +80,9 @@ constexpr std::array<NamedCall, 18> kNamedCalls = {{
     {kCallApiLevel, AnswerNumber<2>, 0},
     {kCallMessageSlots, AnswerNumber<64>, 0},
     {kCallMessage, TakeMessage, 1},
-    {kCallRegisterColumns, Run<RegisterColumns>, 1},
+    {kCallRegisterColumns, AnswerFromWork<RegisterColumns>, 1},
     {kCallSettingsLoaded, RebuildFromSettings<0>, 0},
-    {kCallBuildPage, Run<BuildSettingsPage>, 1},
+    {kCallBuildPage, AnswerFromWork<BuildSettingsPage>, 1},
     {kCallSettingsChanged, RebuildFromSettings<1>, 1},
     {kCallPageAction, TakePageAction, 0},
     {kCallPluginNumber, AnswerNumber<1000>, 0},

@@ -11,7 +11,7 @@ PageItem MakeItemQuery(std::uint32_t n, std::uint32_t request) noexcept {
     item.size = kPageItemSize;
     item.id = kItemNumberTag + n;
     item.parent = kSettingsPageId;
-    item.field10 = -2;
+    item.leadWord = kLeadWord;
     item.request = request;
     return item;
 }

@@ -21,7 +21,7 @@ std::intptr_t ForwardRewrittenCopy(ChatMessage* message) {
     copy->flags |= kFlagBodyReplaced;
     message->flags |= kFlagForwarded;
     const auto answer =
-        SendHostCall(kSendNewMessageId, 10, reinterpret_cast<HostWord>(copy->text18));
+        SendHostCall(kSendNewMessageId, 10, reinterpret_cast<HostWord>(copy->newIdText));
     ForwardRecord record{.head = {sizeof(ForwardRecord), kSendForwardMessage, 3,
                                   static_cast<std::uint32_t>(answer), 310},
                          .message = copy.get(),

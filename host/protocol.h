@@ -61,4 +61,16 @@ inline constexpr std::uint32_t kItemSameLine = 0x40;
 // The status bit that hides a colour field.
 inline constexpr std::uint32_t kStatusHidden = 0x2;
 
+// A page item's `request` word: what the record asks of the host.
+inline constexpr std::uint32_t kRequestCreate = 863;
+inline constexpr std::uint32_t kRequestStatus = 1;  // a status query or change
+inline constexpr std::uint32_t kRequestValue = 0x10040;
+
+// Values the host expects in page items; what they mean to it is unknown.
+inline constexpr std::uint32_t kPageItemParent = 46;    // `parent` of the page's own item
+inline constexpr std::int32_t kLeadWord = -2;           // the first word after `parent`, always
+inline constexpr std::int32_t kCreationLeadWord = -1;   // the second, in creations
+inline constexpr std::uint32_t kDescriptionWord1 = 40;  // in the creation of the description
+inline constexpr std::uint32_t kDescriptionWord2 = 100;
+
 }  // namespace lumarix

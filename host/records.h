@@ -5,7 +5,8 @@
 // the layout is checked below. Fields that carry an address are declared as
 // pointers or as HostWord (uintptr_t), so on a 64-bit build they widen to 64
 // bits and every later offset moves by 4 bytes per widened field; the records
-// stay packed and keep their field order.
+// stay packed and keep their field order. Fields the plug-in does nothing with
+// are named by their place: unknownN (runs of them as arrays), unsetN.
 #pragma once
 
 #include <cstddef>
@@ -36,31 +37,26 @@ struct HostCall {
     HostWord param2;
 };
 
+// The plug-in copies a message whole; it reads and changes only `body` and
+// `flags`, and hands `newIdText` to the host.
 struct ChatMessage {
     std::uint16_t size;
-    std::uint32_t field2;
-    std::uint32_t field6;
-    std::uint32_t field10;
-    const char* text14;
-    const char* text18;  // handed to the host in call 200
+    std::uint32_t unknown1[3];
+    const char* unknownText1;
+    const char* newIdText;  // handed to the host in call 200, which answers a new id
     const char* body;
-    const char* text26;
+    const char* unknownText2;
     std::uint32_t flags;
-    std::uint32_t field34;
-    std::uint32_t field38;
-    std::int32_t field42;
-    std::uint32_t field46;
-    std::uint32_t field50;
-    std::uint32_t field54;
+    std::int32_t unknown2[6];  // a message the host makes new holds -2 in the third
 };
 
 struct ForwardRecord {
     CallHead head;
-    std::uint8_t unset22[2] = {};
+    std::uint8_t unset1[2] = {};
     ChatMessage* message;
     std::uint32_t zero;
     std::uint8_t one;
-    std::uint8_t unset33[3] = {};
+    std::uint8_t unset2[3] = {};
 };
 
 struct ColumnRecord {
@@ -73,30 +69,27 @@ struct ColumnRecord {
 };
 
 // One settings-page item: a creation (74 bytes, or 78 with `indent`), a status
-// query or change, or a value query (74 bytes).
+// query or change, or a value query (74 bytes). The words the host expects
+// (protocol.h) are named after those values; the plug-in leaves unknownN 0.
 struct PageItem {
     std::uint16_t size;
     std::uint32_t id;
     std::uint32_t parent;
-    std::int32_t field10;
-    std::int32_t field14;
-    std::uint32_t field18;
-    std::uint32_t field22;
-    std::uint32_t field26;
-    std::uint32_t request;
-    std::uint32_t itemKind;  // the status, in status queries and changes
+    std::int32_t leadWord;          // kLeadWord
+    std::int32_t creationLeadWord;  // kCreationLeadWord in creations, else 0
+    std::uint32_t unknown1[3];
+    std::uint32_t request;       // kRequestCreate, kRequestStatus or kRequestValue
+    std::uint32_t kindOrStatus;  // the item kind in creations, the status in status calls
     std::uint32_t mask;
-    std::uint32_t field42;
-    std::uint32_t field46;
+    std::uint32_t unknown2[2];
     const char* text;
-    std::uint32_t field54;
-    std::uint32_t field58;
+    std::uint32_t unknown3;
+    std::uint32_t descriptionWord1;  // kDescriptionWord1 in the description's creation, else 0
     std::uint32_t number;
-    std::uint32_t field66;
-    std::uint16_t field70;
-    std::uint16_t field72;
+    std::uint32_t descriptionWord2;  // kDescriptionWord2 likewise
+    std::uint16_t unknown4[2];
     std::uint16_t indent;  // extended form only
-    std::uint16_t field76;
+    std::uint16_t unknown5;
 };
 
 #pragma pack(pop)
@@ -140,25 +133,18 @@ static_assert(offsetof(CallHead, head3) == 14);
 static_assert(offsetof(CallHead, head4) == 18);
 static_assert(offsetof(HostCall, param1) == 22);
 static_assert(offsetof(HostCall, param2) == 26);
-static_assert(offsetof(ChatMessage, field2) == 2);
-static_assert(offsetof(ChatMessage, field6) == 6);
-static_assert(offsetof(ChatMessage, field10) == 10);
-static_assert(offsetof(ChatMessage, text14) == 14);
-static_assert(offsetof(ChatMessage, text18) == 18);
+static_assert(offsetof(ChatMessage, unknown1) == 2);
+static_assert(offsetof(ChatMessage, unknownText1) == 14);
+static_assert(offsetof(ChatMessage, newIdText) == 18);
 static_assert(offsetof(ChatMessage, body) == 22);
-static_assert(offsetof(ChatMessage, text26) == 26);
+static_assert(offsetof(ChatMessage, unknownText2) == 26);
 static_assert(offsetof(ChatMessage, flags) == 30);
-static_assert(offsetof(ChatMessage, field34) == 34);
-static_assert(offsetof(ChatMessage, field38) == 38);
-static_assert(offsetof(ChatMessage, field42) == 42);
-static_assert(offsetof(ChatMessage, field46) == 46);
-static_assert(offsetof(ChatMessage, field50) == 50);
-static_assert(offsetof(ChatMessage, field54) == 54);
-static_assert(offsetof(ForwardRecord, unset22) == 22);
+static_assert(offsetof(ChatMessage, unknown2) == 34);
+static_assert(offsetof(ForwardRecord, unset1) == 22);
 static_assert(offsetof(ForwardRecord, message) == 24);
 static_assert(offsetof(ForwardRecord, zero) == 28);
 static_assert(offsetof(ForwardRecord, one) == 32);
-static_assert(offsetof(ForwardRecord, unset33) == 33);
+static_assert(offsetof(ForwardRecord, unset2) == 33);
 static_assert(offsetof(ColumnRecord, reserved) == 22);
 static_assert(offsetof(ColumnRecord, column) == 23);
 static_assert(offsetof(ColumnRecord, type) == 27);
@@ -166,25 +152,21 @@ static_assert(offsetof(ColumnRecord, defaultValue) == 31);
 static_assert(offsetof(ColumnRecord, key) == 35);
 static_assert(offsetof(PageItem, id) == 2);
 static_assert(offsetof(PageItem, parent) == 6);
-static_assert(offsetof(PageItem, field10) == 10);
-static_assert(offsetof(PageItem, field14) == 14);
-static_assert(offsetof(PageItem, field18) == 18);
-static_assert(offsetof(PageItem, field22) == 22);
-static_assert(offsetof(PageItem, field26) == 26);
+static_assert(offsetof(PageItem, leadWord) == 10);
+static_assert(offsetof(PageItem, creationLeadWord) == 14);
+static_assert(offsetof(PageItem, unknown1) == 18);
 static_assert(offsetof(PageItem, request) == 30);
-static_assert(offsetof(PageItem, itemKind) == 34);
+static_assert(offsetof(PageItem, kindOrStatus) == 34);
 static_assert(offsetof(PageItem, mask) == 38);
-static_assert(offsetof(PageItem, field42) == 42);
-static_assert(offsetof(PageItem, field46) == 46);
+static_assert(offsetof(PageItem, unknown2) == 42);
 static_assert(offsetof(PageItem, text) == 50);
-static_assert(offsetof(PageItem, field54) == 54);
-static_assert(offsetof(PageItem, field58) == 58);
+static_assert(offsetof(PageItem, unknown3) == 54);
+static_assert(offsetof(PageItem, descriptionWord1) == 58);
 static_assert(offsetof(PageItem, number) == 62);
-static_assert(offsetof(PageItem, field66) == 66);
-static_assert(offsetof(PageItem, field70) == 70);
-static_assert(offsetof(PageItem, field72) == 72);
+static_assert(offsetof(PageItem, descriptionWord2) == 66);
+static_assert(offsetof(PageItem, unknown4) == 70);
 static_assert(offsetof(PageItem, indent) == 74);
-static_assert(offsetof(PageItem, field76) == 76);
+static_assert(offsetof(PageItem, unknown5) == 76);
 static_assert(offsetof(HostControlOps, reportUnhandled) == 5 * 4);
 static_assert(offsetof(HostControlOps, sendCall) == 7 * 4);
 #endif

@@ -37,7 +37,7 @@ std::intptr_t RegisterColumns() {
 
 std::string_view ReadColumnText(std::uint32_t column) {
     if (!IsHostHeld()) return DefaultText(column);
-    PageItem query = MakeItemQuery(column, 0x10040);
+    PageItem query = MakeItemQuery(column, kRequestValue);
     const auto answer = SendHostCall(kSendQueryValue, reinterpret_cast<HostWord>(&query), 0);
     const char* text = reinterpret_cast<const char*>(answer);
     return text ? std::string_view(text) : std::string_view();

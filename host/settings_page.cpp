@@ -52,8 +52,8 @@ constexpr std::array<PageItemRow, kPageItemCount> MakePageItems() {
 
 // A status query (mask all bits) or change (mask 2) of item kItemNumberTag + n.
 PageItem MakeStatusRecord(std::uint32_t n, std::uint32_t status, std::uint32_t mask) {
-    PageItem item = MakeItemQuery(n, 1);
-    item.itemKind = status;
+    PageItem item = MakeItemQuery(n, kRequestStatus);
+    item.kindOrStatus = status;
     item.mask = mask;
     return item;
 }
@@ -70,16 +70,16 @@ std::intptr_t BuildSettingsPage() {
         PageItem item{};
         item.size = row.indent ? kPageItemExtendedSize : kPageItemSize;
         item.id = row.id;
-        item.parent = row.itemKind == kItemPage ? 46 : kSettingsPageId;
-        item.field10 = -2;
-        item.field14 = -1;
-        item.request = 863;
-        item.itemKind = row.itemKind;
+        item.parent = row.itemKind == kItemPage ? kPageItemParent : kSettingsPageId;
+        item.leadWord = kLeadWord;
+        item.creationLeadWord = kCreationLeadWord;
+        item.request = kRequestCreate;
+        item.kindOrStatus = row.itemKind;
         item.mask = 0xFFFFFFFFu;
         item.text = row.text;
-        item.field58 = description ? 40 : 0;
+        item.descriptionWord1 = description ? kDescriptionWord1 : 0;
         item.number = row.number;
-        item.field66 = description ? 100 : 0;
+        item.descriptionWord2 = description ? kDescriptionWord2 : 0;
         item.indent = row.indent;
         SendHostCall(kSendCreateItem, reinterpret_cast<HostWord>(&item), 0);
     }
@@ -93,7 +93,7 @@ std::intptr_t OnPageAction(std::uint32_t itemNumber) {
     if (row == kCategoryRows.end() || !IsHostHeld()) return 0;
     PageItem query = MakeStatusRecord(row->colorColumn, 0, 0xFFFFFFFFu);
     SendHostCall(kSendQueryStatus, reinterpret_cast<HostWord>(&query), 0);
-    const std::uint32_t flipped = (query.itemKind & kStatusHidden) ? 0 : kStatusHidden;
+    const std::uint32_t flipped = (query.kindOrStatus & kStatusHidden) ? 0 : kStatusHidden;
     PageItem change = MakeStatusRecord(row->colorColumn, flipped, kStatusHidden);
     SendHostCall(kSendChangeStatus, reinterpret_cast<HostWord>(&change), 0);
     return 0;

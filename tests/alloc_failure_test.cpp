@@ -240,12 +240,12 @@ struct RewriteOutcome {
 RewriteOutcome SendBody(tools::StandInHost& host, const char* body, std::uint32_t flags) {
     ChatMessage message{};
     message.size = sizeof(ChatMessage);
-    message.text14 = "";
-    message.text18 = "sender";
+    message.unknownText1 = "";
+    message.newIdText = "sender";
     message.body = body;
-    message.text26 = "";
+    message.unknownText2 = "";
     message.flags = flags;
-    message.field42 = -2;
+    message.unknown2[2] = -2;
     const std::intptr_t answer = host.Call(20100, reinterpret_cast<HostWord>(&message));
     return {answer, message.body, message.flags};
 }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "host/protocol.h"
 #include "tests/test_support.h"
@@ -30,9 +31,13 @@ TEST(Protocol, NamesCarryTheHostsNumbers) {
         {kItemGroupStart, 0xF0000},   {kItemGroupEnd, 0x100000},  {kSendQueryValue, 10106},
         {kSendQueryStatus, 10107},    {kSendChangeStatus, 10108}, {kSendCreateItem, 10101},
         {kSendPageIcon, 10109},       {kSendRecord, 10103},       {kSendNewMessageId, 200},
-        {kSendForwardMessage, 250},   {kSendDeclareColumn, 1102},
+        {kSendForwardMessage, 250},   {kSendDeclareColumn, 1102}, {kRequestCreate, 863},
+        {kRequestStatus, 1},          {kRequestValue, 0x10040},   {kPageItemParent, 46},
+        {kDescriptionWord1, 40},      {kDescriptionWord2, 100},
     };
     for (const auto& [name, number] : pins) EXPECT_EQ(name, number);
+    EXPECT_EQ(kLeadWord, -2);
+    EXPECT_EQ(kCreationLeadWord, -1);
 }
 
 TEST_F(DispatchTest, IdentityAnswers) {
@@ -137,74 +142,102 @@ TEST_F(DispatchTest, CallsThatNeedTheHostSendNothingWithoutAControl) {
     EXPECT_TRUE(host_->Received().empty());
 }
 
+// The twenty columns as call 21001 must register them, in order.
+struct ExpectedColumn {
+    std::uint32_t number;
+    const char* key;
+    std::uint32_t type;
+    const char* defaultText;
+    std::uint32_t defaultInt;
+};
+
+const ExpectedColumn kExpectedColumns[20] = {
+    {1000021, "LX/Colors/Comments", 1, "#000080", 0},
+    {1000022, "LX/Colors/Key_words", 1, "#000000", 0},
+    {1000025, "LX/Colors/Strings", 1, "#0000FF", 0},
+    {1000023, "LX/Colors/Numbers", 1, "#FF0000", 0},
+    {1000024, "LX/Colors/Operators", 1, "#840000", 0},
+    {1000031, "LX/Style/Bold/Strings", 0, nullptr, 0},
+    {1000043, "LX/Style/Bold/Key_words", 0, nullptr, 1},
+    {1000037, "LX/Style/Bold/Numbers", 0, nullptr, 0},
+    {1000040, "LX/Style/Bold/Comments", 0, nullptr, 0},
+    {1000034, "LX/Style/Bold/Operators", 0, nullptr, 1},
+    {1000032, "LX/Style/Italic/Strings", 0, nullptr, 0},
+    {1000044, "LX/Style/Italic/Key_words", 0, nullptr, 0},
+    {1000038, "LX/Style/Italic/Numbers", 0, nullptr, 0},
+    {1000041, "LX/Style/Italic/Comments", 0, nullptr, 1},
+    {1000035, "LX/Style/Italic/Operators", 0, nullptr, 0},
+    {1000033, "LX/Style/Underline/Strings", 0, nullptr, 0},
+    {1000045, "LX/Style/Underline/Key_words", 0, nullptr, 0},
+    {1000039, "LX/Style/Underline/Numbers", 0, nullptr, 0},
+    {1000042, "LX/Style/Underline/Comments", 0, nullptr, 0},
+    {1000036, "LX/Style/Underline/Operators", 0, nullptr, 0},
+};
+
+// A field of a record as sent, decoded at the record's own offset; address
+// fields are as wide as a pointer.
+template <typename T>
+T FieldAt(const std::string& bytes, std::size_t at) {
+    T value;
+    std::memcpy(&value, &bytes[at], sizeof value);
+    return value;
+}
+
+constexpr std::size_t kKeyAt = 31 + sizeof(HostWord);  // behind the default
+
 TEST_F(DispatchTest, RegistrationSendsTwentyColumnsInOrder) {
     Hold();
     host_->ClearReceived();
     ASSERT_EQ(host_->Call(21001), 1);
     const auto& calls = host_->Received();
     ASSERT_EQ(calls.size(), 20u);
-    struct Column {
-        std::uint32_t number;
-        const char* key;
-        std::uint32_t type;
-        const char* defaultText;
-        std::uint32_t defaultInt;
-    };
-    const Column expected[] = {
-        {1000021, "LX/Colors/Comments", 1, "#000080", 0},
-        {1000022, "LX/Colors/Key_words", 1, "#000000", 0},
-        {1000025, "LX/Colors/Strings", 1, "#0000FF", 0},
-        {1000023, "LX/Colors/Numbers", 1, "#FF0000", 0},
-        {1000024, "LX/Colors/Operators", 1, "#840000", 0},
-        {1000031, "LX/Style/Bold/Strings", 0, nullptr, 0},
-        {1000043, "LX/Style/Bold/Key_words", 0, nullptr, 1},
-        {1000037, "LX/Style/Bold/Numbers", 0, nullptr, 0},
-        {1000040, "LX/Style/Bold/Comments", 0, nullptr, 0},
-        {1000034, "LX/Style/Bold/Operators", 0, nullptr, 1},
-        {1000032, "LX/Style/Italic/Strings", 0, nullptr, 0},
-        {1000044, "LX/Style/Italic/Key_words", 0, nullptr, 0},
-        {1000038, "LX/Style/Italic/Numbers", 0, nullptr, 0},
-        {1000041, "LX/Style/Italic/Comments", 0, nullptr, 1},
-        {1000035, "LX/Style/Italic/Operators", 0, nullptr, 0},
-        {1000033, "LX/Style/Underline/Strings", 0, nullptr, 0},
-        {1000045, "LX/Style/Underline/Key_words", 0, nullptr, 0},
-        {1000039, "LX/Style/Underline/Numbers", 0, nullptr, 0},
-        {1000042, "LX/Style/Underline/Comments", 0, nullptr, 0},
-        {1000036, "LX/Style/Underline/Operators", 0, nullptr, 0},
-    };
     for (std::size_t k = 0; k < 20; ++k) {
         const std::string& bytes = calls[k].record;
         ASSERT_EQ(calls[k].id, 1102u);
         ASSERT_EQ(bytes.size(), sizeof(ColumnRecord));
-        // Decoded at the record's own offsets; address fields are as wide as a pointer.
-        auto u16 = [&](std::size_t at) {
-            std::uint16_t v;
-            std::memcpy(&v, &bytes[at], 2);
-            return v;
-        };
-        auto u32 = [&](std::size_t at) {
-            std::uint32_t v;
-            std::memcpy(&v, &bytes[at], 4);
-            return v;
-        };
-        auto word = [&](std::size_t at) {
-            HostWord v;
-            std::memcpy(&v, &bytes[at], sizeof v);
-            return v;
-        };
-        const Column& c = expected[k];
-        EXPECT_EQ(u16(0), sizeof(ColumnRecord));
-        EXPECT_EQ(u32(2), 1102u);
-        for (std::size_t at : {6u, 10u, 14u, 18u}) EXPECT_EQ(u32(at), 0u);
+        EXPECT_EQ(FieldAt<std::uint32_t>(bytes, 23), kExpectedColumns[k].number);
+        EXPECT_STREQ(reinterpret_cast<const char*>(FieldAt<HostWord>(bytes, kKeyAt)),
+                     kExpectedColumns[k].key);
+    }
+}
+
+class ColumnRecordTest : public DispatchTest {
+  protected:
+    // The records of the calls that call 21001 makes.
+    std::vector<std::string> RegisterColumns() {
+        Hold();
+        host_->ClearReceived();
+        host_->Call(21001);
+        std::vector<std::string> records;
+        for (const auto& call : host_->Received()) records.push_back(call.record);
+        return records;
+    }
+};
+
+TEST_F(ColumnRecordTest, OpensWithItsHead) {
+    const std::vector<std::string> records = RegisterColumns();
+    ASSERT_EQ(records.size(), 20u);
+    for (const std::string& bytes : records) {
+        ASSERT_EQ(bytes.size(), sizeof(ColumnRecord));
+        EXPECT_EQ(FieldAt<std::uint16_t>(bytes, 0), sizeof(ColumnRecord));
+        EXPECT_EQ(FieldAt<std::uint32_t>(bytes, 2), 1102u);
+        for (std::size_t at : {6u, 10u, 14u, 18u}) EXPECT_EQ(FieldAt<std::uint32_t>(bytes, at), 0u);
         EXPECT_EQ(bytes[22], 0);
-        EXPECT_EQ(u32(23), c.number);
-        EXPECT_EQ(u32(27), c.type);
-        const HostWord def = word(31);
+    }
+}
+
+TEST_F(ColumnRecordTest, CarriesTypeAndDefault) {
+    const std::vector<std::string> records = RegisterColumns();
+    ASSERT_EQ(records.size(), 20u);
+    for (std::size_t k = 0; k < 20; ++k) {
+        const ExpectedColumn& c = kExpectedColumns[k];
+        ASSERT_EQ(records[k].size(), sizeof(ColumnRecord));
+        EXPECT_EQ(FieldAt<std::uint32_t>(records[k], 27), c.type) << c.key;
+        const HostWord def = FieldAt<HostWord>(records[k], 31);
         if (c.type == 1)
             EXPECT_STREQ(reinterpret_cast<const char*>(def), c.defaultText) << c.key;
         else
             EXPECT_EQ(def, c.defaultInt) << c.key;
-        EXPECT_STREQ(reinterpret_cast<const char*>(word(31 + sizeof(HostWord))), c.key);
     }
 }
 
@@ -221,23 +254,13 @@ TEST_F(DispatchTest, RebuildReadsTwentyColumnsThroughValueQueries) {
         ASSERT_EQ(call.param2, 0u);
         const std::string& q = call.record;
         ASSERT_EQ(q.size(), kPageItemSize);
-        std::uint32_t id, parent, request;
-        std::int32_t minusTwo, zero14, zero22;
-        std::uint16_t size;
-        std::memcpy(&size, &q[0], 2);
-        std::memcpy(&id, &q[2], 4);
-        std::memcpy(&parent, &q[6], 4);
-        std::memcpy(&minusTwo, &q[10], 4);
-        std::memcpy(&zero14, &q[14], 4);
-        std::memcpy(&zero22, &q[22], 4);
-        std::memcpy(&request, &q[30], 4);
-        EXPECT_EQ(size, kPageItemSize);  // 74 on the 32-bit target
-        EXPECT_EQ(parent, 1000010u);
-        EXPECT_EQ(minusTwo, -2);
-        EXPECT_EQ(zero14, 0);
-        EXPECT_EQ(zero22, 0);
-        EXPECT_EQ(request, 0x10040u);
-        columns.push_back(id - kItemNumberTag);
+        EXPECT_EQ(FieldAt<std::uint16_t>(q, 0), kPageItemSize);  // 74 on the 32-bit target
+        EXPECT_EQ(FieldAt<std::uint32_t>(q, 6), 1000010u);
+        EXPECT_EQ(FieldAt<std::int32_t>(q, 10), -2);
+        EXPECT_EQ(FieldAt<std::int32_t>(q, 14), 0);
+        EXPECT_EQ(FieldAt<std::int32_t>(q, 22), 0);
+        EXPECT_EQ(FieldAt<std::uint32_t>(q, 30), 0x10040u);
+        columns.push_back(FieldAt<std::uint32_t>(q, 2) - kItemNumberTag);
     }
     std::vector<std::uint32_t> expected;
     for (std::uint32_t c = 1000031; c <= 1000045; ++c) expected.push_back(c);

@@ -35,14 +35,14 @@ class InterceptionTest : public testing::PluginTest {
     // A message whose fields other than body and flags hold distinct values,
     // so a copy that loses or moves a byte shows.
     static ChatMessage MakeMessage(const char* body, std::uint32_t flags) {
-        ChatMessage m{};
-        m.size = sizeof(ChatMessage);
-        m.field2 = 0x01020304, m.field6 = 0x05060708, m.field10 = 0x090A0B0C;
-        m.text14 = "from", m.text18 = "peer-id", m.body = body, m.text26 = "extra";
-        m.flags = flags;
-        m.field34 = 34, m.field38 = 38, m.field42 = -2, m.field46 = 46, m.field50 = 50;
-        m.field54 = 54;
-        return m;
+        return {sizeof(ChatMessage),
+                {0x01020304, 0x05060708, 0x090A0B0C},
+                "from",
+                "peer-id",
+                body,
+                "extra",
+                flags,
+                {34, 38, -2, 46, 50, 54}};
     }
 
     std::intptr_t Send(ChatMessage& m) {
@@ -83,7 +83,7 @@ TEST_F(InterceptionTest, CopyPathForwardsARewrittenCopy) {
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[0].id, 200u);
     EXPECT_EQ(calls[0].param1, 10u);
-    EXPECT_EQ(calls[0].param2, reinterpret_cast<HostWord>(before.text18));
+    EXPECT_EQ(calls[0].param2, reinterpret_cast<HostWord>(before.newIdText));
     EXPECT_EQ(calls[1].id, 10103u);
     EXPECT_EQ(calls[1].param2, 0u);
 

@@ -79,8 +79,8 @@ struct ExpectedItem {
     const char* caption;  // null: no text
     std::uint32_t number;
     std::uint16_t indent = 0;  // 0: the short form
-    std::uint32_t field58 = 0;
-    std::uint32_t field66 = 0;
+    std::uint32_t descriptionWord1 = 0;
+    std::uint32_t descriptionWord2 = 0;
 };
 
 const ExpectedItem kExpectedItems[31] = {
@@ -130,9 +130,9 @@ std::string ExpectedCreation(const ExpectedItem& item, std::uint64_t textAddress
     Put(bytes, 34, item.kind, 4);
     Put(bytes, 38, 0xFFFFFFFF, 4);
     Put(bytes, 50, textAddress, sizeof(void*));
-    Put(bytes, At(58), item.field58, 4);
+    Put(bytes, At(58), item.descriptionWord1, 4);
     Put(bytes, At(62), item.number, 4);
-    Put(bytes, At(66), item.field66, 4);
+    Put(bytes, At(66), item.descriptionWord2, 4);
     if (item.indent) Put(bytes, At(74), item.indent, 2);
     return bytes;
 }

@@ -26,7 +26,6 @@
 #include "tools/module_loader.h"
 #include "tools/page_view.h"
 #include "tools/preview.h"
-#include "tools/process_setup.h"
 #include "tools/stand_in_host.h"
 
 namespace lumarix::tools {
@@ -232,20 +231,6 @@ std::string ReadAllStdin() {
     return body;
 }
 
-// The message bodies to send. Plain use: all of standard input is one body. With
-// --message, one body per file; with --preview alone, standard input holds a
-// conversation, its messages separated by form feeds.
-std::vector<std::string> ReadMessages(const Options& options) {
-    std::vector<std::string> bodies;
-    for (const std::string& path : options.messagePaths)
-        if (!ReadMessageFile(path, bodies.emplace_back()))
-            throw UsageError{"cannot read message file " + path};
-    if (options.messagePaths.empty())
-        bodies = options.previewPath.empty() ? std::vector{ReadAllStdin()}
-                                             : SplitMessages(ReadAllStdin());
-    return bodies;
-}
-
 // The messenger's chat text is in code page 1250; text typed on Linux is UTF-8.
 // With --preview, text that reads as UTF-8 is taken as such.
 void ConvertToHostCodePage(const Options& options, std::string& body) {
@@ -257,12 +242,86 @@ void ConvertToHostCodePage(const Options& options, std::string& body) {
         throw UsageError{"the message is not UTF-8 text that code page 1250 can hold"};
 }
 
+// The message bodies to send, in the host's code page. Plain use: all of
+// standard input is one body. With --message, one body per file; with
+// --preview alone, standard input holds a conversation, its messages separated
+// by form feeds.
+std::vector<std::string> ReadMessages(const Options& options) {
+    std::vector<std::string> bodies;
+    for (const std::string& path : options.messagePaths)
+        if (!ReadMessageFile(path, bodies.emplace_back()))
+            throw UsageError{"cannot read message file " + path};
+    if (options.messagePaths.empty())
+        bodies = options.previewPath.empty() ? std::vector{ReadAllStdin()}
+                                             : SplitMessages(ReadAllStdin());
+    for (std::string& body : bodies) ConvertToHostCodePage(options, body);
+    for (const std::string& body : bodies)
+        if (body.find('\0') != std::string::npos)
+            throw UsageError{"the message body holds a NUL byte; a chat message cannot carry one"};
+    return bodies;
+}
+
 void WriteStdout(std::string_view bytes) {
 #if defined(_WIN32)
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
     std::fwrite(bytes.data(), 1, bytes.size(), stdout);
     std::fflush(stdout);
+}
+
+// --info: the module's identity answers, with a control held as the messenger holds it.
+void ShowInfo(StandInHost& host, const std::string& modulePath) {
+    host.Call(kCallHoldControl, reinterpret_cast<HostWord>(host.Control()));
+    std::string out = "module: " + modulePath + "\n";
+    for (std::uint32_t id = kCallPluginNumber; id <= kCallReserved17; ++id) {
+        const std::intptr_t answer = host.Call(id);
+        out += std::to_string(id) + ": ";
+        if (IsTextAnswer(id) && answer)
+            out.append("\"").append(reinterpret_cast<const char*>(answer)).append("\"\n");
+        else
+            out += std::to_string(answer) + "\n";
+    }
+    WriteStdout(out + DescribeModuleResources(modulePath));
+    host.Stop();
+}
+
+// --toggle and --page: operates the items in the order given, then draws the page.
+void ShowPage(StandInHost& host, const Options& options) {
+    std::string out;
+    for (const std::string& target : options.toggles) {
+        std::string error;
+        const auto number = FindItemNumber(host, target, error);
+        if (!number) throw UsageError{error};
+        out += OperateItem(host, *number);
+    }
+    if (options.page) out += DrawSettingsPage(host);
+    host.Stop();
+    WriteStdout(out);
+}
+
+// Sends the messages and prints what the user would see of each; with
+// --preview, also writes the chat window page.
+void SendMessages(StandInHost& host, const Options& options) {
+    const std::vector<std::string> bodies = ReadMessages(options);
+    if (options.previewPath.empty() && bodies.size() == 1) {
+        // The common case: write the plug-in's text straight from its result.
+        std::string_view result;
+        host.SendMessage(bodies.front(), options.copy, result);
+        WriteStdout(result);
+        host.Stop();
+        return;
+    }
+    std::vector<std::string> results;
+    for (const std::string& body : bodies) {
+        std::string_view result;
+        host.SendMessage(body, options.copy, result);
+        results.emplace_back(result);  // a long conversation outlives the plug-in's ring
+    }
+    host.Stop();
+    if (!options.previewPath.empty() &&
+        !WritePreviewFile(options.previewPath, BuildPreviewPage(results, CurrentClockTime(), host)))
+        throw UsageError{"cannot write preview " + options.previewPath};
+    WriteStdout(JoinMessages(results));
 }
 
 int Run(int argc, char** argv) {
@@ -277,65 +336,17 @@ int Run(int argc, char** argv) {
     if (!module) throw UsageError{error};
     StandInHost host(module->Entry());
     if (options.trace) host.SetTrace([](const std::string& line) { std::cerr << line << '\n'; });
-
     if (options.info) {
-        host.Call(kCallHoldControl, reinterpret_cast<HostWord>(host.Control()));
-        std::string out = "module: " + options.modulePath + "\n";
-        for (std::uint32_t id = kCallPluginNumber; id <= kCallReserved17; ++id) {
-            const std::intptr_t answer = host.Call(id);
-            out += std::to_string(id) + ": ";
-            if (IsTextAnswer(id) && answer)
-                out.append("\"").append(reinterpret_cast<const char*>(answer)).append("\"\n");
-            else
-                out += std::to_string(answer) + "\n";
-        }
-        WriteStdout(out + DescribeModuleResources(options.modulePath));
-        host.Stop();
+        ShowInfo(host, options.modulePath);
         return 0;
     }
-
     host.Start();
     for (const Setting& setting : options.settings) ApplySetting(host, setting);
     if (!options.settings.empty()) host.Call(kCallSettingsChanged);
-
-    if (options.page || !options.toggles.empty()) {
-        std::string out;
-        for (const std::string& target : options.toggles) {
-            const auto number = FindItemNumber(host, target, error);
-            if (!number) throw UsageError{error};
-            out += OperateItem(host, *number);
-        }
-        if (options.page) out += DrawSettingsPage(host);
-        host.Stop();
-        WriteStdout(out);
-        return 0;
-    }
-
-    std::vector<std::string> bodies = ReadMessages(options);
-    for (std::string& body : bodies) ConvertToHostCodePage(options, body);
-    for (const std::string& body : bodies)
-        if (body.find('\0') != std::string::npos)
-            throw UsageError{"the message body holds a NUL byte; a chat message cannot carry one"};
-    if (options.previewPath.empty() && bodies.size() == 1) {
-        // The common case: write the plug-in's text straight from its result.
-        std::string_view result;
-        host.SendMessage(bodies.front(), options.copy, result);
-        WriteStdout(result);
-        host.Stop();
-        return 0;
-    }
-    std::vector<std::string> results;
-    for (const std::string& body : bodies) {
-        std::string_view result;
-        host.SendMessage(body, options.copy, result);
-        results.emplace_back(result);  // a long conversation outlives the plug-in's ring
-    }
-    host.Stop();
-    if (!options.previewPath.empty() &&
-        !WritePreviewFile(options.previewPath,
-                          BuildPreviewPage(results, CurrentClockTime(), host.Columns())))
-        throw UsageError{"cannot write preview " + options.previewPath};
-    WriteStdout(JoinMessages(results));
+    if (options.page || !options.toggles.empty())
+        ShowPage(host, options);
+    else
+        SendMessages(host, options);
     return 0;
 }
 
@@ -343,7 +354,6 @@ int Run(int argc, char** argv) {
 }  // namespace lumarix::tools
 
 int main(int argc, char** argv) {
-    lumarix::tools::UseHugePagesForLargeBlocks(argv);
     try {
         return lumarix::tools::Run(argc, argv);
     } catch (const std::exception& e) {

@@ -78,7 +78,7 @@ std::string Quoted(std::string_view text) {
 }
 
 std::uint32_t KindOf(const StoredItem& item) {
-    return item.record.itemKind & ~kItemSameLine;
+    return item.record.kindOrStatus & ~kItemSameLine;
 }
 
 bool IsOwnItem(const StoredItem& item) {
@@ -101,7 +101,7 @@ std::vector<Line> SplitIntoLines(const std::vector<StoredItem>& items) {
     Line current;
     for (const StoredItem& item : items) {
         current.push_back(&item);
-        if (item.record.itemKind & kItemSameLine) continue;
+        if (item.record.kindOrStatus & kItemSameLine) continue;
         lines.push_back(std::move(current));
         current.clear();
     }
@@ -311,6 +311,20 @@ std::optional<std::uint32_t> FindItemNumber(const StandInHost& host, std::string
     return std::nullopt;
 }
 
+std::vector<ColorFieldLine> FindColorFieldLines(const StandInHost& host) {
+    std::vector<ColorFieldLine> found;
+    for (const Line& line : SplitIntoLines(host.Items())) {
+        const auto field = std::find_if(line.begin(), line.end(), [](const StoredItem* item) {
+            return KindOf(*item) == kItemColorEntry;
+        });
+        if (field == line.end()) continue;
+        const std::string& opening = line.front()->text;
+        const bool captioned = !opening.empty() && opening.front() != kNoCaption;
+        found.push_back({captioned ? opening : std::string(), (*field)->record.number});
+    }
+    return found;
+}
+
 std::string OperateItem(StandInHost& host, std::uint32_t itemNumber) {
     // The host's record names the item at offset 2, as in the plug-in's own
     // status calls.
@@ -318,7 +332,7 @@ std::string OperateItem(StandInHost& host, std::uint32_t itemNumber) {
     notice.size = kPageItemSize;
     notice.id = itemNumber;
     notice.parent = kSettingsPageId;
-    notice.field10 = -2;
+    notice.leadWord = kLeadWord;
     const std::intptr_t answer = host.Call(kCallPageAction, reinterpret_cast<HostWord>(&notice), 0);
 
     std::string line = "operated " + Hex(itemNumber);

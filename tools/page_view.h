@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tools/stand_in_host.h"
 
@@ -25,6 +26,16 @@ std::string DrawSettingsPage(const StandInHost& host);
 // as it is. Empty with `error` set when nothing or several items match.
 std::optional<std::uint32_t> FindItemNumber(const StandInHost& host, std::string_view target,
                                             std::string& error);
+
+// A line of the settings page that holds a colour field: the caption that opens
+// the line (code page 1250; empty when it has none) and the field's column number.
+struct ColorFieldLine {
+    std::string caption;
+    std::uint32_t column;
+};
+
+// The lines with a colour field, in the order the page shows them.
+std::vector<ColorFieldLine> FindColorFieldLines(const StandInHost& host);
 
 // Tells the plug-in that the user operated item `itemNumber` (call 22200) and
 // describes the status of the colour field on that item's line afterwards.

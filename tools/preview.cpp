@@ -5,7 +5,6 @@
 #include <ctime>
 #include <fstream>
 #include <iterator>
-#include <utility>
 
 #include "tools/page_view.h"
 
@@ -23,18 +22,9 @@ constexpr std::array<std::string_view, 3> kSwitchHeads = {
     "<th title=\"Pogrubiony\"><b>B</b></th>", "<th title=\"Pochylony\"><i>I</i></th>",
     "<th title=\"Podkre&#347;lony\"><u>U</u></th>"};
 
-// The categories as the plug-in's page names them.
-constexpr std::array<std::pair<std::string_view, std::string_view>, 5> kCategoryNames = {{
-    {"Comments", "Komentarze"},
-    {"Key_words", "S&#322;owa kluczowe"},
-    {"Strings", "Stringi"},
-    {"Numbers", "Cyfry"},
-    {"Operators", "Operatory"},
-}};
-
 // The page speaks Polish like the plug-in. Its own text is ASCII (other
-// characters as references), so it reads the same in the windows-1250 the
-// messages need.
+// characters as references), so it reads the same in the windows-1250 of the
+// plug-in's text: the messages and the page's captions.
 constexpr std::string_view kPageHead = R"(<!DOCTYPE html>
 <html lang="pl">
 <head>
@@ -107,13 +97,14 @@ std::string_view SenderOf(std::size_t index) {
 }
 
 struct CategoryRow {
-    std::string name;
+    std::string name;       // the category's part of its keys
+    std::string caption{};  // as the settings page names it (code page 1250); empty: not there
     const StoredColumn* color = nullptr;
     std::array<const StoredColumn*, kSwitches.size()> switches{};
 };
 
 struct SettingsView {
-    std::vector<CategoryRow> categories;  // in the order the columns name them first
+    std::vector<CategoryRow> categories;
     std::vector<const StoredColumn*> others;
 };
 
@@ -149,11 +140,26 @@ SettingsView GroupColumns(const std::vector<StoredColumn>& columns) {
     return view;
 }
 
-std::string DisplayName(std::string_view category) {
-    for (const auto& [key, caption] : kCategoryNames)
-        if (key == category) return std::string(caption);
-    std::string name = EscapeHtml(category);
-    std::replace(name.begin(), name.end(), '_', ' ');
+// Puts the categories in the order of their lines on the settings page, as the
+// user sees them there, with the page's captions; any not on the page follow
+// in the order their columns came.
+void ArrangeAsOnPage(std::vector<CategoryRow>& rows, const StandInHost& host) {
+    auto next = rows.begin();
+    for (const ColorFieldLine& line : FindColorFieldLines(host)) {
+        const auto row = std::find_if(next, rows.end(), [&](const CategoryRow& r) {
+            return r.color && r.color->number == line.column;
+        });
+        if (row == rows.end()) continue;
+        row->caption = line.caption;
+        std::rotate(next, row, row + 1);
+        ++next;
+    }
+}
+
+// The page's caption, else the key's name with spaces for underscores.
+std::string DisplayName(const CategoryRow& row) {
+    std::string name = EscapeHtml(row.caption.empty() ? row.name : row.caption);
+    if (row.caption.empty()) std::replace(name.begin(), name.end(), '_', ' ');
     return name;
 }
 
@@ -186,14 +192,16 @@ std::string BuildSwitchCell(const StoredColumn* column) {
 }
 
 std::string BuildCategoryRow(const CategoryRow& row) {
-    std::string out = "<tr data-category=\"" + EscapeHtml(row.name) + "\"><td>" +
-                      DisplayName(row.name) + "</td>" + BuildColorCell(row.color);
+    std::string out = "<tr data-category=\"" + EscapeHtml(row.name) + "\"><td>" + DisplayName(row) +
+                      "</td>" + BuildColorCell(row.color);
     for (const StoredColumn* column : row.switches) out += BuildSwitchCell(column);
     return out + "</tr>\n";
 }
 
-std::string BuildSettingsPane(const std::vector<StoredColumn>& columns) {
-    const SettingsView view = GroupColumns(columns);
+std::string BuildSettingsPane(const StandInHost& host) {
+    const std::vector<StoredColumn>& columns = host.Columns();
+    SettingsView view = GroupColumns(columns);
+    ArrangeAsOnPage(view.categories, host);
     std::string out = "<aside class=\"settings\">\n<header>Ustawienia wtyczki</header>\n";
     if (columns.empty())
         return out + "<p>Wtyczka nie zarejestrowa&#322;a ustawie&#324;.</p>\n</aside>\n";
@@ -320,8 +328,8 @@ std::string CurrentClockTime() {
 }
 
 std::string BuildPreviewPage(const std::vector<std::string>& bodies, std::string_view time,
-                             const std::vector<StoredColumn>& columns) {
-    return std::string(kPageHead) + BuildChatPane(bodies, time) + BuildSettingsPane(columns) +
+                             const StandInHost& host) {
+    return std::string(kPageHead) + BuildChatPane(bodies, time) + BuildSettingsPane(host) +
            std::string(kPageFoot);
 }
 

@@ -33,9 +33,10 @@ bool WritePreviewFile(const std::string& path, std::string_view page);
 std::string CurrentClockTime();
 
 // A standalone page: `bodies` (HTML in the host's code page, inserted as they
-// are) in alternating bubbles stamped with `time`, and `columns` as a table of
-// categories with colour swatches and style switches.
+// are) in alternating bubbles stamped with `time`, and the host's settings
+// columns as a table of categories with colour swatches and style switches, in
+// the order of the settings page.
 std::string BuildPreviewPage(const std::vector<std::string>& bodies, std::string_view time,
-                             const std::vector<StoredColumn>& columns);
+                             const StandInHost& host);
 
 }  // namespace lumarix::tools

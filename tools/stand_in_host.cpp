@@ -82,12 +82,12 @@ std::intptr_t StandInHost::SendMessage(const std::string& body, bool copy,
                                        std::string_view& result) {
     ChatMessage message{};
     message.size = sizeof(ChatMessage);
-    message.text14 = "";
-    message.text18 = "lumarix-host";
+    message.unknownText1 = "";
+    message.newIdText = "lumarix-host";
     message.body = body.c_str();
-    message.text26 = "";
+    message.unknownText2 = "";
     message.flags = copy ? kFlagRewriteIntoCopy : 0;
-    message.field42 = -2;
+    message.unknown2[2] = -2;  // as in a message the messenger makes new
     const std::size_t forwardedBefore = forwarded_.size();
     const std::intptr_t answer = Call(kCallMessage, reinterpret_cast<HostWord>(&message), 0);
     if (copy && forwarded_.size() > forwardedBefore)
@@ -164,8 +164,9 @@ std::string StandInHost::DescribeCall(std::uint32_t id, const HostCall& call, co
     const auto* item = static_cast<const PageItem*>(target);
     switch (id) {
         case kSendCreateItem:
-            line += " create id " + Hex(item->id) + " kind " + Hex(item->itemKind) + " number " +
-                    std::to_string(item->number) + " size " + std::to_string(item->size);
+            line += " create id " + Hex(item->id) + " kind " + Hex(item->kindOrStatus) +
+                    " number " + std::to_string(item->number) + " size " +
+                    std::to_string(item->size);
             break;
         case kSendQueryValue:
             line += " value of " + std::to_string(item->id - kItemNumberTag) + " = \"" +
@@ -174,7 +175,7 @@ std::string StandInHost::DescribeCall(std::uint32_t id, const HostCall& call, co
         case kSendQueryStatus:
         case kSendChangeStatus:
             line += " status of " + std::to_string(item->id - kItemNumberTag) + " = " +
-                    Hex(item->itemKind) + " mask " + Hex(item->mask);
+                    Hex(item->kindOrStatus) + " mask " + Hex(item->mask);
             break;
         default:
             break;
@@ -207,13 +208,13 @@ std::intptr_t StandInHost::AnswerHostCall(std::uint32_t id, HostCall& call, void
         }
         case kSendQueryStatus: {
             const StoredItem* stored = FindNamedItem(*item);
-            item->itemKind = stored ? stored->status : 0;
+            item->kindOrStatus = stored ? stored->status : 0;
             return 1;
         }
         case kSendChangeStatus: {
             StoredItem* stored = FindNamedItem(*item);
             if (!stored) return 0;
-            stored->status = (stored->status & ~item->mask) | (item->itemKind & item->mask);
+            stored->status = (stored->status & ~item->mask) | (item->kindOrStatus & item->mask);
             return 1;
         }
         case kSendPageIcon:

@@ -208,7 +208,8 @@ test('the page frame speaks Polish', async () => {
     assert.deepEqual(heads, ['Rozmowa: Anna', 'Ustawienia wtyczki']);
     const names = await tab.$$eval('.settings tr[data-category] td:first-child', (all) =>
       all.map((c) => c.textContent));
-    assert.deepEqual(names, ['Komentarze', 'Słowa kluczowe', 'Stringi', 'Cyfry', 'Operatory']);
+    // In the order of the plug-in's settings page, as the user sees it in the messenger.
+    assert.deepEqual(names, ['Słowa kluczowe', 'Stringi', 'Cyfry', 'Komentarze', 'Operatory']);
   } finally {
     await tab.close();
   }
@@ -277,10 +278,10 @@ test('the settings pane lists the defaults with their swatches and switches', as
       })));
     const row = (category, swatch, value, switches) => ({ category, swatch, value, switches, changed: 0 });
     assert.deepEqual(rows, [
-      row('Comments', NAVY, '#000080', ['off', 'on', 'off']),
       row('Key_words', BLACK, '#000000', ['on', 'off', 'off']),
       row('Strings', BLUE, '#0000FF', ['off', 'off', 'off']),
       row('Numbers', RED, '#FF0000', ['off', 'off', 'off']),
+      row('Comments', NAVY, '#000080', ['off', 'on', 'off']),
       row('Operators', MAROON, '#840000', ['on', 'off', 'off']),
     ]);
   } finally {
