@@ -240,9 +240,9 @@ std::vector<std::string> ReadMessages(const Options& options) {
     for (const std::string& path : options.messagePaths)
         if (!ReadMessageFile(path, bodies.emplace_back()))
             throw UsageError{"cannot read message file " + path};
-    if (options.messagePaths.empty())
-        bodies = options.previewPath.empty() ? std::vector{ReadAllStdin()}
-                                             : SplitMessages(ReadAllStdin());
+    if (!options.messagePaths.empty()) return bodies;
+    if (!options.previewPath.empty()) return SplitMessages(ReadAllStdin());
+    bodies.push_back(ReadAllStdin());  // moved in: a braced list would copy it
     return bodies;
 }
 
