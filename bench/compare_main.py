@@ -31,18 +31,20 @@ SYSTEM_PYTHON = "/usr/bin/python3"  # Debian's, where python3-pygments lives
 KB = 1 << 10
 MB = 1 << 20
 OPEN, CLOSE = b"[delphi]", b"[/delphi]"
-# The module keeps its last twenty results and builds each new one in the
-# storage of the result it drops; after this many rewrites of a body the
+# The module keeps its last twenty results and builds each new one in storage
+# that a dropped result gave up; after this many rewrites of a body the
 # in-process timing sees the steady state of a running messenger rather than
 # the first faults of fresh memory (those are in the whole-process figures).
 WARMUP_REWRITES = 21
-# lumarix-host restarts itself with glibc's allocator backing large blocks with
-# transparent huge pages (fresh 4 KB pages are dear on virtual machines like
-# this one); the floor runs with the same setting, so that it stays a floor, and
-# lumarix-host is timed once more without it. The peers are CPU-bound at a few
-# MB/s and run as they come.
+# Fresh 4 KB pages are dear on virtual machines like this one, so lumarix-host
+# runs with glibc's allocator backing large blocks with transparent huge pages,
+# set in its environment here; the floor runs with the same setting, so that it
+# stays a floor. lumarix-host is timed once more without it, and with
+# LUMARIX_HOST_SMALL_PAGES=1, which keeps a host that would restart itself with
+# the setting from doing so. The peers are CPU-bound at a few MB/s and run as
+# they come. A value of None removes the variable.
 HUGE_PAGES = {"GLIBC_TUNABLES": "glibc.malloc.hugetlb=1"}
-SMALL_PAGES = {"LUMARIX_HOST_SMALL_PAGES": "1"}
+SMALL_PAGES = {"GLIBC_TUNABLES": None, "LUMARIX_HOST_SMALL_PAGES": "1"}
 
 # The scaling runs: one block of growing size, and 1 MB of source cut into more
 # and more blocks. Block sizes below the span are timed on the span's source
@@ -173,6 +175,11 @@ def turn_count(list_path):
 # ----------------------------------------------------------------- measuring
 
 
+def environment(extra):
+    """This process's environment with `extra` applied (None removes a variable)."""
+    return {k: v for k, v in dict(os.environ, **extra).items() if v is not None}
+
+
 def run(cmd, **kwargs):
     kwargs.setdefault("stdout", subprocess.PIPE)
     result = subprocess.run(cmd, stderr=subprocess.PIPE, **kwargs)
@@ -234,9 +241,10 @@ def check_output(name, cmd, input_path, marker, env):
         sys.exit(f"{name} wrote {len(out)} bytes for {size} without {marker!r}: not highlighting")
 
 
-def peak_memory_kb(cmd, input_path):
+def peak_memory_kb(cmd, input_path, env):
     with open(input_path, "rb") as stdin:
-        result = run(["/usr/bin/time", "-f", "%M"] + cmd, stdin=stdin, stdout=subprocess.DEVNULL)
+        result = run(["/usr/bin/time", "-f", "%M"] + cmd, stdin=stdin, stdout=subprocess.DEVNULL,
+                     env=env)
     return int(result.stderr.decode().strip().splitlines()[-1])
 
 
@@ -247,7 +255,7 @@ def whole_process_tools():
     """(name, command, marker in its output, extra environment) for every tool
     timed as a whole process, lumarix-host first: the whole-process reference."""
     return [
-        ("lumarix-host", [BUILD / "lumarix-host"], b'face="Courier New"', {}),
+        ("lumarix-host", [BUILD / "lumarix-host"], b'face="Courier New"', HUGE_PAGES),
         ("lumarix-host, 4 KB pages", [BUILD / "lumarix-host"], b'face="Courier New"', SMALL_PAGES),
         ("Pygments", [SYSTEM_PYTHON, BENCH / "compare_pygments.py", "--whole", "/dev/stdin"],
          b'class="k"', {}),
@@ -272,7 +280,7 @@ def measure_whole_processes(plan, files, reps):
     empty input. Repetitions go round all tools and sizes in turn, so that a
     burst of other work on the machine does not fall on one tool alone."""
     tools = whole_process_tools()
-    envs = {name: dict(os.environ, **extra) for name, _, _, extra in tools}
+    envs = {name: environment(extra) for name, _, _, extra in tools}
     for name, cmd, marker, _ in tools:
         check_output(name, cmd, input_of(files, name, plan["sizes"][0]), marker, envs[name])
     startup = {name: [] for name, *_ in tools}
@@ -343,10 +351,11 @@ def measure(plan, files, reps):
     rows += whole_rows
 
     print("== peak memory", flush=True)
+    host, env = [BUILD / "lumarix-host"], environment(HUGE_PAGES)
     memory = {
         "body_bytes": files["body"][plan["memory_block"]].stat().st_size,
-        "peak_kb": peak_memory_kb([BUILD / "lumarix-host"], files["body"][plan["memory_block"]]),
-        "empty_kb": peak_memory_kb([BUILD / "lumarix-host"], "/dev/null"),
+        "peak_kb": peak_memory_kb(host, files["body"][plan["memory_block"]], env),
+        "empty_kb": peak_memory_kb(host, "/dev/null", env),
     }
     scaling = {
         "one_block": [one_block_point(s, files, inproc) for s in plan["one_block"]],
@@ -553,10 +562,12 @@ def write_report(path, args, rows, startup, memory, scaling, versions, load_star
         "exit, input on standard input, output discarded: every byte of memory is fresh there. "
         "The ratio is the row's seconds over lumarix's on the same source (above 1: lumarix is "
         "faster), in-process rows against the rewrite through `IMessageProc`, whole-process rows "
-        "against `lumarix-host`. `lumarix-host` restarts itself with glibc's allocator backing "
-        "large blocks with transparent huge pages (`GLIBC_TUNABLES=glibc.malloc.hugetlb=1`), "
-        "since fresh 4 KB pages are dear on this virtual machine; the row `lumarix-host, 4 KB "
-        "pages` is the same program told not to (`LUMARIX_HOST_SMALL_PAGES=1`). The peers are "
+        "against `lumarix-host`. `lumarix-host` runs with glibc's allocator backing large blocks "
+        "with transparent huge pages (`GLIBC_TUNABLES=glibc.malloc.hugetlb=1`, set in its "
+        "environment by this benchmark), since fresh 4 KB pages are dear on this virtual "
+        "machine; the row `lumarix-host, 4 KB pages` is the same program without that setting "
+        "(and with `LUMARIX_HOST_SMALL_PAGES=1`, so that a host that would restart itself with "
+        "it does not). The peers are "
         "run as they come (in a quick check the setting made no consistent difference to them, "
         "being bound by their own work at a few MB/s). The floor copies "
         "its input with a fixed 8-byte tag before each byte, the bound of a rewriter that tags "

@@ -36,9 +36,10 @@ void RewriteBody(benchmark::State& state, const std::string& body) {
     StandInHost& host = *SharedPlugin().host;
     lumarix::ChatMessage message{};
     message.size = sizeof message;
-    // The ring of twenty results builds each new one in the storage of the one
-    // it drops: after this many rewrites no fresh memory is touched, as in a
-    // messenger that has been running.
+    // The ring of twenty results builds each new one in its spare, which holds
+    // the storage a dropped result gave up: after this many rewrites the
+    // results are built in memory already touched, as in a messenger that has
+    // been running.
     for (int k = 0; k < 21; ++k) {
         message.body = body.c_str();
         host.Call(lumarix::kCallMessage, reinterpret_cast<lumarix::HostWord>(&message));

@@ -254,7 +254,8 @@ void CheckPageAction(std::uint32_t number) {
             "status query of the category's colour field");
     const std::uint32_t flipped = (run->statuses.at(0) & 0x2) ? 0 : 0x2;
     Require(change.id == kTag + *color && change.parent == kPage && change.request == 1 &&
-                change.mask == 0x2 && change.kindOrStatus == flipped && change.size == kPageItemSize,
+                change.mask == 0x2 && change.kindOrStatus == flipped &&
+                change.size == kPageItemSize,
             "status change flips bit 0x2 only");
 }
 
@@ -364,8 +365,9 @@ void SendMessage() {
             "copy path: 1, body kept, flags 0x3000");
     Require(calls.size() == 2 && IsCleanCall(calls[0], 200) && IsCleanCall(calls[1], 10103),
             "copy path: call 200, then 10103");
-    Require(calls[0].param1 == 10 && calls[0].param2 == reinterpret_cast<HostWord>(before.newIdText),
-            "call 200 names the text at offset 18");
+    Require(
+        calls[0].param1 == 10 && calls[0].param2 == reinterpret_cast<HostWord>(before.newIdText),
+        "call 200 names the text at offset 18");
     Require(calls[1].param2 == 0, "call 10103 has no second parameter");
     const tools::ForwardedCopy& forwarded = run->held->Forwarded().back();
     const ForwardRecord& f = forwarded.record;

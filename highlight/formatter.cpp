@@ -162,13 +162,29 @@ constexpr std::size_t kOutputSlack = TagPiece::kRoom;
 // cache when they are written, and that the queue stays small.
 constexpr std::size_t kTokensPerWindow = 2048;
 
+// The room the rest of the output will take, projected from a block's first
+// window (`windowHtml` bytes of HTML for `windowBytes` of the block's
+// `blockBytes`): the block at that rate, the `restBytes` of the body after it
+// as they stand, and an eighth more. SIZE_MAX when size_t cannot hold it.
+std::size_t ProjectRoom(std::uint64_t windowHtml, std::size_t windowBytes, std::size_t blockBytes,
+                        std::size_t restBytes) noexcept {
+    const double perByte = static_cast<double>(windowHtml) / static_cast<double>(windowBytes);
+    const double room =
+        (perByte * static_cast<double>(blockBytes) + static_cast<double>(restBytes)) * 1.125;
+    return room < static_cast<double>(SIZE_MAX) ? static_cast<std::size_t>(room) : SIZE_MAX;
+}
+
 // Lexes a block and writes its HTML a window of tokens at a time, each window
-// into room of its exact size.
+// into room of its exact size. At the first window the output takes the room
+// projected for the rest at once: grown step by step, it would be copied or
+// moved (a move splits its huge pages), while room never written costs no
+// memory and is given back when the result is stored.
 void WriteBlock(TextBuffer& out, const StyleTagSet& tags, std::string_view inner,
                 const char* readableEnd) {
     // The body outlives the call, and the queue is drained before it returns.
     BlockLexer lexer(inner);
     out.Append(kBlockOpen);
+    const auto restBytes = static_cast<std::size_t>(readableEnd - (inner.data() + inner.size()));
     std::size_t spanStart = 0;
     for (bool more = true; more;) {
         more = lexer.LexMore(kTokensPerWindow);
@@ -177,6 +193,9 @@ void WriteBlock(TextBuffer& out, const StyleTagSet& tags, std::string_view inner
         // Counted in 64 bits, a window may pass what a 32-bit size_t holds;
         // Extend refuses a total that would wrap, as it refuses memory.
         if (size > SIZE_MAX) throw std::bad_alloc();
+        if (spanStart == 0 && !span.empty())
+            out.Reserve(
+                CheckedAdd(out.Size(), ProjectRoom(size, span.size(), inner.size(), restBytes)));
         char* const start = out.Extend(static_cast<std::size_t>(size), kOutputSlack);
         if (WriteTokens(start, tags, span, readableEnd) != start + size)
             throw std::logic_error("window HTML size miscounted");
@@ -200,7 +219,6 @@ const char* FormatBody(const char* body) {
 
     TextBuffer out = resultRing.TakeBuffer();
     try {
-        out.Reserve(text.size());
         // Each block is searched for after the previous one in the original
         // body, so the HTML written is never read again and every pass ends.
         std::size_t pos = 0;

@@ -235,6 +235,31 @@ TEST_F(FormatterTest, LargeBlocksMatchThePlainRendering) {
     }
 }
 
+std::string Repeat(std::string_view piece, std::size_t times) {
+    std::string text;
+    for (std::size_t k = 0; k < times; ++k) text += piece;
+    return text;
+}
+
+// The output takes its room as projected from a block's first window; a block
+// unlike its first window outgrows that room or leaves most of it unwritten,
+// and a later block projects again from where the output stands.
+TEST_F(FormatterTest, BlocksUnlikeTheirFirstWindowMatchThePlainRendering) {
+    const std::string words = Repeat("plain words ", 4000);  // no tags: a byte per byte
+    const std::string specials = Repeat("a<&>", 40000);      // tags and entities on every byte
+    const reference::KindTags tags = reference::TagsOf(reference::kDefaultStyles);
+    const std::vector<std::string> cases[] = {
+        {words + specials}, {specials + words}, {words, specials}, {specials, words}};
+    for (const auto& blocks : cases) {
+        std::string body, expected;
+        for (const std::string& block : blocks) {
+            body += "text [delphi]" + block + "[/delphi]";
+            expected += "text " + reference::RenderBlock(block, tags);
+        }
+        EXPECT_EQ(Format(body), expected) << body.size() << " bytes in " << blocks.size();
+    }
+}
+
 TEST_F(FormatterTest, ResultStaysValidForTheNextNineteen) {
     const char* first = FormatBody("[delphi]first[/delphi]");
     const std::string firstText = first;

@@ -251,9 +251,10 @@ std::vector<std::string> ReadMessages(const Options& options) {
     for (const std::string& path : options.messagePaths)
         if (!ReadMessageFile(path, bodies.emplace_back()))
             throw UsageError{"cannot read message file " + path};
-    if (options.messagePaths.empty())
-        bodies = options.previewPath.empty() ? std::vector{ReadAllStdin()}
-                                             : SplitMessages(ReadAllStdin());
+    if (options.messagePaths.empty() && !options.previewPath.empty())
+        bodies = SplitMessages(ReadAllStdin());
+    else if (options.messagePaths.empty())
+        bodies.push_back(ReadAllStdin());  // moved in: a braced list would copy it
     for (std::string& body : bodies) ConvertToHostCodePage(options, body);
     for (const std::string& body : bodies)
         if (body.find('\0') != std::string::npos)
