@@ -27,7 +27,7 @@ cd "$scratch/unpacked"
 
 texts="CHANGES.txt CZYTAJ.txt README.txt ZMIANY.txt"
 files="$(LC_ALL=C ls | tr '\n' ' ')"
-[ "$files" = "$texts SHA256SUMS lumarix.dll " ] || { echo "the package holds: $files"; exit 1; }
+[ "$files" = "CHANGES.txt CZYTAJ.txt README.txt SHA256SUMS ZMIANY.txt lumarix.dll " ] || { echo "the package holds: $files"; exit 1; }
 cmp lumarix.dll "$ROOT/build/windows-x86/lumarix.dll"
 # Every file but SHA256SUMS itself has its line.
 [ "$(awk '{print $2}' SHA256SUMS | LC_ALL=C sort | tr '\n' ' ')" = "$texts lumarix.dll " ] ||
