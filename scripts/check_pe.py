@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 """Inspects the built Windows module the way the messenger's loader sees it.
 
-    check_pe.py dll PATH --machine i386|x64 [--icon ICO]
+    check_pe.py dll PATH --machine i386|x64 [--icon ICO] [--commit HASH]
         the PE headers, the single export, the imported DLLs, the version
-        resource and icon 100 (and, with --icon, that the icon embedded is
-        the image of ICO);
+        resource with the source commit in its Comments, and icon 100 (and,
+        with --icon, that the icon embedded is the image of ICO; with
+        --commit, that the module names commit HASH and no uncommitted
+        changes);
     check_pe.py icon ICO
         that ICO is what scripts/make_icon.py writes now, one 16 x 16 image
         in 256 colours.
@@ -50,6 +52,8 @@ SYSTEM_DLLS = {
 }
 IMAGE_FILE_DLL = 0x2000
 VS_FIXEDFILEINFO_SIGNATURE = 0xFEEF04BD
+# What cmake/source_commit.cmake writes into Comments for a git work tree.
+COMMIT_TEXT = re.compile(r"commit [0-9a-f]{40}( \+ niezatwierdzone zmiany)?")
 VFT_DLL = 2
 
 
@@ -103,7 +107,16 @@ def check_imports(pe, problems, passed):
         passed.append("imports only system DLLs: %s" % ", ".join(imports))
 
 
-def check_version(pe, problems, passed):
+def check_commit(comments, commit, problems):
+    """Comments must name the source commit: exactly `commit` when given."""
+    if commit is not None:
+        if comments != "commit " + commit:
+            problems.append("Comments is %r, not 'commit %s'" % (comments, commit))
+    elif comments is None or not COMMIT_TEXT.fullmatch(comments):
+        problems.append("Comments is %r, not the source commit ('commit' and 40 hex digits)" % comments)
+
+
+def check_version(pe, problems, passed, commit=None):
     count = len(problems)
     fixed = (getattr(pe, "VS_FIXEDFILEINFO", None) or [None])[0]
     if fixed is None:
@@ -130,6 +143,7 @@ def check_version(pe, problems, passed):
                                 ("FileVersion", want), ("ProductVersion", want)):
             if strings.get(name) != want_text:
                 problems.append("%s is %r, not %r" % (name, strings.get(name), want_text))
+        check_commit(strings.get("Comments"), commit, problems)
 
     # pefile gives each translation as "0xLLLL 0xCCCC".
     pairs = [tuple(int(part, 16) for part in value.split())
@@ -140,7 +154,8 @@ def check_version(pe, problems, passed):
             ["(0x%04x, %d)" % p for p in pairs], TRANSLATION[0], TRANSLATION[1]))
     if len(problems) == count:
         passed.append("version %s, string block %s, InternalName Lumarix, OriginalFilename %s, "
-                      "translation 0x%04x/%d" % (want, STRING_BLOCK, MODULE_NAME, *TRANSLATION))
+                      "translation 0x%04x/%d, Comments %r" % (
+                          want, STRING_BLOCK, MODULE_NAME, *TRANSLATION, strings["Comments"]))
 
 
 def describe_bitmap(image):
@@ -185,7 +200,7 @@ def check_icon_group(resources, problems, passed):
     return image
 
 
-def check_dll(data, machine, icon_file=None):
+def check_dll(data, machine, icon_file=None, commit=None):
     """(problems, passed checks) for the module's bytes."""
     problems, passed = [], []
     try:
@@ -214,7 +229,7 @@ def check_dll(data, machine, icon_file=None):
         if len(versions) != 1 or len(versions[0]) != 1:
             problems.append("expected one version resource in one language")
         else:
-            check_version(pe, problems, passed)
+            check_version(pe, problems, passed, commit)
         embedded = check_icon_group(resources, problems, passed)
         if icon_file is not None and embedded is not None:
             if embedded != read_ico_image(icon_file):
@@ -278,12 +293,13 @@ def main():
     dll.add_argument("path")
     dll.add_argument("--machine", choices=sorted(MACHINES), required=True)
     dll.add_argument("--icon", help="the .ico file the embedded icon must match")
+    dll.add_argument("--commit", help="the commit the module must name, from a clean work tree")
     icon = commands.add_parser("icon")
     icon.add_argument("path")
     args = parser.parse_args()
     if args.command == "dll":
         with open(args.path, "rb") as f:
-            problems, passed = check_dll(f.read(), args.machine, args.icon)
+            problems, passed = check_dll(f.read(), args.machine, args.icon, args.commit)
         return report("PE checks of %s (%s)" % (args.path, args.machine), problems, passed)
     maker = os.path.join(os.path.dirname(os.path.abspath(__file__)), "make_icon.py")
     return report("icon file %s" % args.path, *check_icon_file(args.path, maker))

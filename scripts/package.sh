@@ -2,15 +2,24 @@
 # Builds the release package for messenger users:
 #   build/dist/lumarix-<version>-win32.zip
 # holding lumarix.dll (the 32-bit build of preset windows-x86, as it is),
-# CZYTAJ.txt (Polish), README.txt (English) and SHA256SUMS. The version is the
-# project version in CMakeLists.txt, which also feeds the DLL's version resource.
+# CZYTAJ.txt and ZMIANY.txt (Polish), README.txt and CHANGES.txt (English) and
+# SHA256SUMS. The version is the project version in CMakeLists.txt, which also
+# feeds the DLL's version resource.
+# The same commit gives the same zip, byte for byte, in any folder, at any time
+# of day, in any time zone and under any umask: the DLL names its commit and
+# carries the commit's time (CMakeLists.txt), and the zip takes that time, UTC,
+# fixed file modes and a fixed order. Stage 60 proves it with a second build.
 # Usage: scripts/package.sh
 source "$(dirname "$0")/lib.sh"
 ensure_packages "${BASE_PACKAGES[@]}" g++-mingw-w64-i686 zip
-build_preset windows-x86 >&2
+# Only the DLL goes into the package.
+(cd "$ROOT" && cmake --preset windows-x86 >/dev/null && cmake --build --preset windows-x86 --target lumarix) >&2
 
 version="$(sed -n 's/^project(Lumarix VERSION \([0-9.]*\).*/\1/p' "$ROOT/CMakeLists.txt")"
 [ -n "$version" ] || { echo "scripts/package.sh: no project version in CMakeLists.txt" >&2; exit 1; }
+commit="$(sed -n 's/^#define SOURCE_COMMIT_TEXT "\(.*\)"$/\1/p' "$ROOT/build/windows-x86/generated/source_commit.h")"
+[[ "$commit" =~ ^commit\ [0-9a-f]{40}$ ]] ||
+    echo "scripts/package.sh: warning: the DLL says \"$commit\": this package cannot be rebuilt from a commit" >&2
 dist="$ROOT/build/dist"
 name="lumarix-$version-win32"
 stage="$dist/$name"
@@ -56,7 +65,42 @@ Zamknij komunikator, usuń lumarix.dll z folderu wtyczek i uruchom go znowu.
 Ustawienia wtyczki (klucze LX/...) zostają w ustawieniach komunikatora;
 wtyczka nie zapisuje niczego innego.
 
-Sumy kontrolne plików są w SHA256SUMS.
+Co się zmieniło: ZMIANY.txt.
+
+Sprawdzenie paczki
+Sumy kontrolne plików są w SHA256SUMS. W folderze z rozpakowanymi plikami
+sprawdza je wszystkie (w Linuksie) polecenie
+  sha256sum -c SHA256SUMS
+a w Windows polecenie certutil -hashfile lumarix.dll SHA256 wypisuje sumę,
+którą porównujemy z wierszem lumarix.dll w SHA256SUMS.
+lumarix.dll podaje commit, z którego go zbudowano (pole Comments zasobu
+wersji; w PowerShell: (Get-Item lumarix.dll).VersionInfo.Comments).
+Zbudowana z tego commita w Debianie 12 poleceniem scripts/package.sh
+paczka wychodzi bajt w bajt taka sama: zip ma tę samą sumę SHA-256.
+EOF
+
+write_text ZMIANY.txt <<EOF
+Lumarix $version - zmiany
+
+Co zauważy ktoś, kto używał starszych wtyczek tego rodzaju:
+
+- Kod jest pokazywany jako kod: znaki <, > i & z bloku trafiają do okna
+  rozmowy jako encje &lt; &gt; &amp;, więc kod nigdy nie staje się
+  znacznikami HTML.
+- HTML napisany przez wtyczkę nigdy nie jest kolorowany ponownie: każdy
+  blok jest szukany za poprzednim w pierwotnym tekście wiadomości, więc
+  znacznik [delphi] wewnątrz pokolorowanego bloku ani w napisanym HTML-u
+  nie jest szukany drugi raz.
+- implementation, dispinterface i repeat są słowami kluczowymi (starsze
+  tabele miały je z literówką albo nie miały ich wcale).
+- Wiadomość za duża na dostępną pamięć przechodzi bez zmian, zamiast
+  powodować awarię komunikatora.
+- Zanim komunikator wczyta ustawienia, wiadomości są kolorowane domyślnymi
+  kolorami i stylami (starsze wersje pisały wtedy HTML bez par: znaczniki
+  zamykające bez otwierających, co psuło układ okna rozmowy).
+- Przepisana wiadomość, którą komunikator oddaje wtyczce (zacytowana,
+  przekazana dalej albo wysłana ponownie), jest kolorowana dokładnie tak
+  jak każda inna (starsza wersja mogła ją nadpisać w trakcie czytania).
 EOF
 
 write_text README.txt <<EOF
@@ -92,12 +136,50 @@ Close the messenger, delete lumarix.dll from the plug-in folder and start it
 again. The plug-in's settings (keys LX/...) stay in the messenger's settings;
 the plug-in writes nothing else.
 
-The files' checksums are in SHA256SUMS.
+What has changed: CHANGES.txt.
+
+Checking the package
+SHA256SUMS holds the files' checksums. In the folder the files were
+unpacked to, this command (on Linux) checks them all:
+  sha256sum -c SHA256SUMS
+On Windows, certutil -hashfile lumarix.dll SHA256 prints the sum to
+compare with the line of lumarix.dll in SHA256SUMS.
+lumarix.dll names the commit it was built from (Comments in its version
+resource; in PowerShell: (Get-Item lumarix.dll).VersionInfo.Comments).
+Built from that commit on Debian 12 with scripts/package.sh, the package
+comes out the same, byte for byte: the zip has the same SHA-256 sum.
 EOF
 
-(cd "$stage" && sha256sum lumarix.dll CZYTAJ.txt README.txt >SHA256SUMS)
-# Fixed times and order, so the same files give the same zip.
+write_text CHANGES.txt <<EOF
+Lumarix $version - changes
+
+What a user of older highlighters of this kind will notice:
+
+- Code is shown as code: <, > and & in a block reach the chat window as
+  the entities &lt; &gt; &amp;, so code never turns into markup.
+- HTML the plug-in wrote is never highlighted again: each block is looked
+  for after the previous one in the message's original text, so a [delphi]
+  marker inside a highlighted block or inside the HTML written is not
+  searched for again.
+- implementation, dispinterface and repeat are key words (older tables
+  misspelt them or lacked them).
+- A message too large for the memory left passes unchanged instead of
+  crashing the messenger.
+- Before the messenger has loaded the settings, messages are highlighted
+  with the default colours and styles (older versions then wrote
+  unbalanced HTML: closing tags without their opening ones, which broke
+  the chat window's markup).
+- A rewritten message that the messenger hands back to the plug-in
+  (quoted, forwarded or resent) is highlighted exactly like any other
+  message (an older version could overwrite it while reading it).
+EOF
+
+files=(lumarix.dll CZYTAJ.txt README.txt ZMIANY.txt CHANGES.txt)
+(cd "$stage" && sha256sum "${files[@]}" >SHA256SUMS)
+# Fixed times, modes and order, so the same files give the same zip. The time
+# is the commit's; zip stores it as local time, so the zone is fixed too.
 touch -d "@$(git -C "$ROOT" log -1 --format=%ct 2>/dev/null || date +%s)" "$stage"/*
-(cd "$stage" && zip -q -X "../$name.zip" lumarix.dll CZYTAJ.txt README.txt SHA256SUMS)
+chmod 644 "$stage"/*
+(cd "$stage" && TZ=UTC zip -q -X "../$name.zip" "${files[@]}" SHA256SUMS)
 rm -rf "$stage"
 echo "$dist/$name.zip"

@@ -72,7 +72,8 @@ T ReadLittle(std::string_view bytes, std::size_t offset) {
     return value;
 }
 
-// File and product version, translation, InternalName and OriginalFilename.
+// File and product version, translation, InternalName, OriginalFilename and
+// Comments, which names the source commit.
 std::string DescribeVersion(const std::string& modulePath) {
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeA(modulePath.c_str(), &ignored);
@@ -108,8 +109,11 @@ std::string DescribeVersion(const std::string& modulePath) {
     if (!internalName || !originalFilename)
         throw ResourceError{std::string("string block ") + blockName +
                             " lacks InternalName or OriginalFilename"};
+    // A module built before Comments named the commit has none; that is no error.
+    const auto comments = QueryText(block, prefix + "Comments");
     return out + "InternalName: \"" + *internalName + "\"\nOriginalFilename: \"" +
-           *originalFilename + "\"\n";
+           *originalFilename + "\"\nComments: " + (comments ? "\"" + *comments + "\"" : "none") +
+           "\n";
 }
 
 // Each RT_ICON image the icon group names, measured from the image's own
@@ -194,9 +198,10 @@ std::string DescribeModuleResources(const std::string& modulePath) {
 
 #else
 
-// A Linux module carries no resources, so --info adds nothing.
+// A Linux module carries no resources: no version and no source commit, which
+// only the Windows module records.
 std::string DescribeModuleResources(const std::string&) {
-    return {};
+    return "version resource: none in a Linux module, so no version or source commit\n";
 }
 
 #endif

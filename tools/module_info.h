@@ -8,9 +8,10 @@
 namespace lumarix::tools {
 
 // The lines --info adds about the module's resources: file and product
-// version, translation, InternalName and OriginalFilename, and icon 100's
-// stored images and the image LoadImage makes at 16 x 16; a line saying what
-// is missing where a resource cannot be read. Empty where the platform has none.
+// version, translation, InternalName, OriginalFilename and Comments (the
+// source commit), and icon 100's stored images and the image LoadImage makes
+// at 16 x 16; a line saying what is missing where a resource cannot be read,
+// or, on Linux, that the module has none.
 std::string DescribeModuleResources(const std::string& modulePath);
 
 }  // namespace lumarix::tools

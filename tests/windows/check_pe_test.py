@@ -62,6 +62,12 @@ def set_file_version_major(data, major):
     struct.pack_into("<I", data, at + 8, major << 16)
 
 
+def spoil_commit_digit(data):
+    """Puts a letter that is no hex digit where the commit begins."""
+    at = bytes(data).index(utf16("commit "), bytes(data).index(utf16("Comments"))) + len(utf16("commit "))
+    data[at:at + 2] = utf16("g")
+
+
 def clear_dll_flag(data):
     coff = struct.unpack_from("<I", data, 0x3C)[0] + 4
     flags = struct.unpack_from("<H", data, coff + 18)[0]
@@ -87,6 +93,10 @@ FAULTS = [
     ("original file name",
      lambda d: replace_after(d, utf16("OriginalFilename"), utf16("lumarix.dll"), utf16("lumarix.exe")),
      "OriginalFilename is 'lumarix.exe'"),
+    ("no commit",
+     lambda d: replace_after(d, utf16("StringFileInfo"), utf16("Comments"), utf16("Commentz")),
+     "Comments is None"),
+    ("commit not hexadecimal", spoil_commit_digit, "Comments is 'commit g"),
     ("code page 1252",
      lambda d: replace_after(d, utf16("Translation"), b"\x15\x04\xe2\x04", b"\x15\x04\xe4\x04"),
      "translation is ['(0x0415, 1252)']"),

@@ -2,7 +2,8 @@
 # Feeds the same chat messages through a Windows build (lumarix-host.exe and
 # lumarix.dll under Wine, so through the Windows loader) and through the Linux
 # build, and requires the same output bytes and exit statuses. Also checks the
-# values --info reads from the Windows module's version resource and icon.
+# values --info reads from the Windows module's version resource (the source
+# commit among them) and icon.
 #
 # Usage: tests/windows/compare_with_wine.sh [x64|x86]
 #   x64 (the default): build/windows-x64 under 64-bit Wine, natively.
@@ -346,15 +347,20 @@ for name in "${cases[@]}"; do
 done
 
 # What the Windows host read from the module's resources through the Win32 API.
+# Comments names the commit checked out, and says so when the work tree differs
+# from it (the build finds both the same way; build again after a commit).
 info="$work/cases/info/windows.out"
+commit="commit $(git -C "$ROOT" rev-parse HEAD)"
+[ -z "$(git -C "$ROOT" status --porcelain)" ] || commit+=" + niezatwierdzone zmiany"
 for want in 'file version: 1.0.0.0' 'product version: 1.0.0.0' 'translation: 0x0415 1250' \
-    'InternalName: "Lumarix"' 'OriginalFilename: "lumarix.dll"' 'icon 100 images: 16x16 8 bpp'; do
+    'InternalName: "Lumarix"' 'OriginalFilename: "lumarix.dll"' "Comments: \"$commit\"" \
+    'icon 100 images: 16x16 8 bpp'; do
     grep -qFx "$want" "$info" || problem "info: Windows --info lacks '$want'"
 done
 # The loaded icon's colour bitmap takes the display's depth; its size must be 16 x 16.
 grep -qx 'icon 100 loaded: 16x16 [0-9]* bpp' "$info" || problem "info: Windows --info lacks a 16x16 loaded icon"
 if [ "$problems" -eq 0 ]; then
-    echo "  ok: Windows --info: $(grep -c '' "$info") lines, version 1.0.0.0, translation 0x0415/1250, icon 100 16x16 at 8 bpp"
+    echo "  ok: Windows --info: $(grep -c '' "$info") lines, version 1.0.0.0, translation 0x0415/1250, $commit, icon 100 16x16 at 8 bpp"
 fi
 
 if [ "$problems" -ne 0 ]; then
