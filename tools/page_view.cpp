@@ -320,7 +320,11 @@ std::vector<ColorFieldLine> FindColorFieldLines(const StandInHost& host) {
         if (field == line.end()) continue;
         const std::string& opening = line.front()->text;
         const bool captioned = !opening.empty() && opening.front() != kNoCaption;
-        found.push_back({captioned ? opening : std::string(), (*field)->record.number});
+        ColorFieldLine& entry = found.emplace_back(
+            ColorFieldLine{captioned ? opening : std::string(), (*field)->record.number});
+        for (auto item = field + 1; item != line.end(); ++item)
+            if (KindOf(**item) == kItemSwitch)
+                entry.switchColumns.push_back((*item)->record.number);
     }
     return found;
 }

@@ -28,10 +28,12 @@ std::optional<std::uint32_t> FindItemNumber(const StandInHost& host, std::string
                                             std::string& error);
 
 // A line of the settings page that holds a colour field: the caption that opens
-// the line (code page 1250; empty when it has none) and the field's column number.
+// the line (code page 1250; empty when it has none), the field's column number
+// and those of the switches after it, in order.
 struct ColorFieldLine {
     std::string caption;
     std::uint32_t column;
+    std::vector<std::uint32_t> switchColumns{};
 };
 
 // The lines with a colour field, in the order the page shows them.

@@ -13,9 +13,6 @@ namespace {
 
 constexpr std::array<std::string_view, 2> kSenders = {"Anna", "Bartek"};
 
-constexpr std::string_view kColorPrefix = "LX/Colors/";
-constexpr std::string_view kStylePrefix = "LX/Style/";
-constexpr std::array<std::string_view, 3> kSwitches = {"Bold", "Italic", "Underline"};
 // Each switch's column head is set in the style it switches and named as on
 // the plug-in's page.
 constexpr std::array<std::string_view, 3> kSwitchHeads = {
@@ -96,11 +93,11 @@ std::string_view SenderOf(std::size_t index) {
     return kSenders[index % kSenders.size()];
 }
 
+// A category as its line on the settings page shows it.
 struct CategoryRow {
-    std::string name;       // the category's part of its keys
-    std::string caption{};  // as the settings page names it (code page 1250); empty: not there
+    std::string caption;  // code page 1250; empty: the line has none
     const StoredColumn* color = nullptr;
-    std::array<const StoredColumn*, kSwitches.size()> switches{};
+    std::array<const StoredColumn*, 3> switches{};  // bold, italic, underline
 };
 
 struct SettingsView {
@@ -108,59 +105,30 @@ struct SettingsView {
     std::vector<const StoredColumn*> others;
 };
 
-CategoryRow& FindOrAddRow(std::vector<CategoryRow>& rows, std::string_view name) {
-    const auto row = std::find_if(rows.begin(), rows.end(),
-                                  [&](const CategoryRow& r) { return r.name == name; });
-    if (row != rows.end()) return *row;
-    return rows.emplace_back(CategoryRow{std::string(name)});
-}
-
-// Sorts the columns by their keys: "LX/Colors/" + category and
-// "LX/Style/" + switch + "/" + category; any other key is listed apart.
-SettingsView GroupColumns(const std::vector<StoredColumn>& columns) {
+// The categories in the order of their lines on the settings page, as the user
+// sees them there, with the page's captions; columns on no such line are
+// listed apart.
+SettingsView ArrangeAsOnPage(const StandInHost& host) {
     SettingsView view;
-    for (const StoredColumn& column : columns) {
-        const std::string_view key = column.key;
-        if (key.starts_with(kColorPrefix)) {
-            FindOrAddRow(view.categories, key.substr(kColorPrefix.size())).color = &column;
-            continue;
+    std::vector<std::uint32_t> shown;
+    for (const ColorFieldLine& line : FindColorFieldLines(host)) {
+        CategoryRow& row =
+            view.categories.emplace_back(CategoryRow{line.caption, host.FindColumn(line.column)});
+        shown.push_back(line.column);
+        for (std::size_t k = 0; k < line.switchColumns.size() && k < row.switches.size(); ++k) {
+            row.switches[k] = host.FindColumn(line.switchColumns[k]);
+            shown.push_back(line.switchColumns[k]);
         }
-        if (key.starts_with(kStylePrefix)) {
-            const std::string_view rest = key.substr(kStylePrefix.size());
-            const std::size_t slash = rest.find('/');
-            const auto which = std::find(kSwitches.begin(), kSwitches.end(), rest.substr(0, slash));
-            if (slash != std::string_view::npos && which != kSwitches.end()) {
-                FindOrAddRow(view.categories, rest.substr(slash + 1))
-                    .switches[which - kSwitches.begin()] = &column;
-                continue;
-            }
-        }
-        view.others.push_back(&column);
     }
+    for (const StoredColumn& column : host.Columns())
+        if (std::find(shown.begin(), shown.end(), column.number) == shown.end())
+            view.others.push_back(&column);
     return view;
 }
 
-// Puts the categories in the order of their lines on the settings page, as the
-// user sees them there, with the page's captions; any not on the page follow
-// in the order their columns came.
-void ArrangeAsOnPage(std::vector<CategoryRow>& rows, const StandInHost& host) {
-    auto next = rows.begin();
-    for (const ColorFieldLine& line : FindColorFieldLines(host)) {
-        const auto row = std::find_if(next, rows.end(), [&](const CategoryRow& r) {
-            return r.color && r.color->number == line.column;
-        });
-        if (row == rows.end()) continue;
-        row->caption = line.caption;
-        std::rotate(next, row, row + 1);
-        ++next;
-    }
-}
-
-// The page's caption, else the key's name with spaces for underscores.
-std::string DisplayName(const CategoryRow& row) {
-    std::string name = EscapeHtml(row.caption.empty() ? row.name : row.caption);
-    if (row.caption.empty()) std::replace(name.begin(), name.end(), '_', ' ');
-    return name;
+// The category's part of its colour key ("LX/Colors/Key_words").
+std::string KeyNameOf(const CategoryRow& row) {
+    return row.color ? row.color->key.substr(row.color->key.rfind('/') + 1) : std::string();
 }
 
 // The cell's class and tooltip: the key, its value and, when it differs, the default.
@@ -192,18 +160,18 @@ std::string BuildSwitchCell(const StoredColumn* column) {
 }
 
 std::string BuildCategoryRow(const CategoryRow& row) {
-    std::string out = "<tr data-category=\"" + EscapeHtml(row.name) + "\"><td>" + DisplayName(row) +
-                      "</td>" + BuildColorCell(row.color);
+    const std::string name = EscapeHtml(KeyNameOf(row));
+    std::string out = "<tr data-category=\"" + name + "\"><td>" +
+                      (row.caption.empty() ? name : EscapeHtml(row.caption)) + "</td>" +
+                      BuildColorCell(row.color);
     for (const StoredColumn* column : row.switches) out += BuildSwitchCell(column);
     return out + "</tr>\n";
 }
 
 std::string BuildSettingsPane(const StandInHost& host) {
-    const std::vector<StoredColumn>& columns = host.Columns();
-    SettingsView view = GroupColumns(columns);
-    ArrangeAsOnPage(view.categories, host);
+    const SettingsView view = ArrangeAsOnPage(host);
     std::string out = "<aside class=\"settings\">\n<header>Ustawienia wtyczki</header>\n";
-    if (columns.empty())
+    if (host.Columns().empty())
         return out + "<p>Wtyczka nie zarejestrowa&#322;a ustawie&#324;.</p>\n</aside>\n";
     out += "<table>\n<tr><th>Kategoria</th><th>Kolor</th>";
     for (std::string_view head : kSwitchHeads) out += head;
