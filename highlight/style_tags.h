@@ -3,6 +3,7 @@
 // settings change, so that rewriting a body only reads them.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -28,39 +29,30 @@ struct CategoryStyle {
 };
 using CategoryStyles = std::array<CategoryStyle, kCategoryCount>;  // indexed by Category
 
-// A tag sequence kept in a fixed room, so that writing it is one fixed-size
-// move whatever its length: the formatter's output keeps kRoom bytes of slack
-// past what it writes. A longer sequence (a long colour text) is kept and
-// copied as it is.
+// A tag sequence stored in at least kRoom bytes, so that writing a short one
+// is one fixed-size move: the formatter's output keeps kRoom bytes of slack.
 class TagPiece {
   public:
     static constexpr std::size_t kRoom = 32;
 
-    TagPiece() = default;
-    explicit TagPiece(std::string_view text) : size_(text.size()) {
-        if (size_ > kRoom)
-            long_ = text;
-        else
-            std::memcpy(room_.data(), text.data(), size_);
+    explicit TagPiece(std::string_view text = {}) : stored_(text), size_(text.size()) {
+        stored_.resize(std::max(size_, kRoom));
     }
     std::size_t Size() const noexcept { return size_; }
-    std::string_view View() const noexcept {
-        return size_ > kRoom ? std::string_view(long_) : std::string_view(room_.data(), size_);
-    }
+    std::string_view View() const noexcept { return {stored_.data(), size_}; }
     // Writes the sequence at `to`, and up to kRoom bytes of scribble past it;
     // returns the end of the sequence.
     char* WriteTo(char* to) const noexcept {
         if (size_ > kRoom) [[unlikely]]
-            std::memcpy(to, long_.data(), size_);
+            std::memcpy(to, stored_.data(), size_);
         else
-            std::memcpy(to, room_.data(), kRoom);
+            std::memcpy(to, stored_.data(), kRoom);
         return to + size_;
     }
 
   private:
-    std::array<char, kRoom> room_{};
-    std::size_t size_ = 0;
-    std::string long_;  // only for sequences longer than the room
+    std::string stored_;  // the sequence, then zeros up to kRoom bytes
+    std::size_t size_;
 };
 
 // What a token is wrapped in: its colour tag, then italic, bold and underline
