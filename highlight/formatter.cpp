@@ -17,9 +17,7 @@ namespace lumarix {
 ResultRing resultRing;
 
 TextBuffer ResultRing::TakeBuffer() noexcept {
-    // Only the spare: the oldest slot still holds a result the host may hand
-    // back as the very body being rewritten, so its storage is given up only
-    // once the new result is stored (Store).
+    // Never the oldest slot's storage: its text may be the body being rewritten.
     TextBuffer buffer = std::exchange(spare_, TextBuffer());
     buffer.Clear();
     return buffer;
@@ -34,9 +32,8 @@ const char* ResultRing::Store(TextBuffer text) noexcept {
     TextBuffer& slot = slots_[next_];
     std::swap(slot, text);
     next_ = (next_ + 1) % kSlots;
-    // The replaced result's life is over. A run of large messages builds each
-    // in the storage the one before gave up; the first smaller message after
-    // them gives it back.
+    // The replaced result's life is over. A run of large messages reuses its
+    // storage; the first smaller message gives it back.
     const bool likeStored = text.Capacity() / 2 <= slot.Size();
     KeepAsSpare(std::move(text), likeStored ? SIZE_MAX : kSpareLimit);
     return slot.CStr();
@@ -162,10 +159,9 @@ constexpr std::size_t kOutputSlack = TagPiece::kRoom;
 // cache when they are written, and that the queue stays small.
 constexpr std::size_t kTokensPerWindow = 2048;
 
-// The room the rest of the output will take, projected from a block's first
-// window (`windowHtml` bytes of HTML for `windowBytes` of the block's
-// `blockBytes`): the block at that rate, the `restBytes` of the body after it
-// as they stand, and an eighth more. SIZE_MAX when size_t cannot hold it.
+// The room the rest of the output takes: the block at its first window's rate
+// of HTML per byte, the body after it as it stands, and an eighth more.
+// SIZE_MAX when size_t cannot hold it.
 std::size_t ProjectRoom(std::uint64_t windowHtml, std::size_t windowBytes, std::size_t blockBytes,
                         std::size_t restBytes) noexcept {
     const double perByte = static_cast<double>(windowHtml) / static_cast<double>(windowBytes);
@@ -175,10 +171,9 @@ std::size_t ProjectRoom(std::uint64_t windowHtml, std::size_t windowBytes, std::
 }
 
 // Lexes a block and writes its HTML a window of tokens at a time, each window
-// into room of its exact size. At the first window the output takes the room
-// projected for the rest at once: grown step by step, it would be copied or
-// moved (a move splits its huge pages), while room never written costs no
-// memory and is given back when the result is stored.
+// into room of its exact size. The room projected at the first window is taken
+// at once: grown step by step, the output would be copied or moved (a move
+// splits its huge pages); room never written costs no memory.
 void WriteBlock(TextBuffer& out, const StyleTagSet& tags, std::string_view inner,
                 const char* readableEnd) {
     // The body outlives the call, and the queue is drained before it returns.

@@ -19,9 +19,7 @@ inline constexpr std::string_view kCloseMarker = "[/delphi]";
 // unchanged while the next nineteen are stored: the host may hand it back as a
 // body, so no result is built in storage that still holds a valid one. A
 // messenger runs for weeks in a 32-bit address space, so the ring keeps no
-// more than the twenty texts need, plus one spare: at most kSpareLimit bytes,
-// or after a large result the storage of the one it replaced, given back by
-// the next smaller result.
+// more than the twenty texts need, plus one spare.
 class ResultRing {
   public:
     static constexpr std::size_t kSlots = 20;
@@ -31,8 +29,7 @@ class ResultRing {
     // Room past a stored text beyond this is given back.
     static constexpr std::size_t kKeptRoom = 4096;
 
-    // A buffer to build the next result in: the spare, which holds no result
-    // that is still valid.
+    // The spare, to build the next result in: it holds no valid result.
     TextBuffer TakeBuffer() noexcept;
     // Returns a buffer that was not stored; keeps its storage as the spare
     // when it is larger than the spare and no larger than kSpareLimit.

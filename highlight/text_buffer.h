@@ -55,9 +55,8 @@ class TextBuffer {
         Adopt(ResizeTextStorage(data_.get(), CheckedAdd(capacity, 1)), capacity);
     }
 
-    // Adds `count` bytes to the end and returns where to write them; the
-    // writer may also scribble over up to `slack` bytes past them, which the
-    // next write overwrites.
+    // Adds `count` bytes to the end and returns where to write them; up to
+    // `slack` bytes past them may be scribbled on, for the next write to cover.
     char* Extend(std::size_t count, std::size_t slack = 0) {
         Reserve(CheckedAdd(CheckedAdd(size_, count), slack));
         char* at = data_.get() + size_;

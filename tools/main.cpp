@@ -242,10 +242,8 @@ void ConvertToHostCodePage(const Options& options, std::string& body) {
         throw UsageError{"the message is not UTF-8 text that code page 1250 can hold"};
 }
 
-// The message bodies to send, in the host's code page. Plain use: all of
-// standard input is one body. With --message, one body per file; with
-// --preview alone, standard input holds a conversation, its messages separated
-// by form feeds.
+// The message bodies, in the host's code page: standard input is one body, or
+// with --preview a conversation separated by form feeds; --message: one a file.
 std::vector<std::string> ReadMessages(const Options& options) {
     std::vector<std::string> bodies;
     for (const std::string& path : options.messagePaths)

@@ -11,6 +11,7 @@
 namespace lumarix::tools {
 namespace {
 
+// The two people of the conversation take turns; message 0 is the first's.
 constexpr std::array<std::string_view, 2> kSenders = {"Anna", "Bartek"};
 
 // Each switch's column head is set in the style it switches and named as on
@@ -86,11 +87,6 @@ std::string EscapeHtml(std::string_view text) {
             out += kEntities[k];
     }
     return out;
-}
-
-// The two people of the conversation take turns; message 0 is the first's.
-std::string_view SenderOf(std::size_t index) {
-    return kSenders[index % kSenders.size()];
 }
 
 // A category as its line on the settings page shows it.
@@ -207,7 +203,7 @@ std::string JoinCrLf(std::string_view body) {
 std::string BuildMessage(std::size_t index, std::string_view body, std::string_view time) {
     std::string out =
         index % 2 == 0 ? "<div class=\"message first\">\n" : "<div class=\"message second\">\n";
-    out += "<div class=\"sender\"><span class=\"name\">" + std::string(SenderOf(index)) +
+    out += "<div class=\"sender\"><span class=\"name\">" + std::string(kSenders[index % 2]) +
            "</span> <time>" + EscapeHtml(time) + "</time></div>\n";
     // The plug-in's HTML, as the chat window shows it.
     return out + "<div class=\"bubble\">" + JoinCrLf(body) + "</div>\n</div>\n";
@@ -215,7 +211,7 @@ std::string BuildMessage(std::size_t index, std::string_view body, std::string_v
 
 std::string BuildChatPane(const std::vector<std::string>& bodies, std::string_view time) {
     // The window is the second person's; its title names the first.
-    std::string out = "<section class=\"chat\">\n<header>Rozmowa: " + std::string(SenderOf(0)) +
+    std::string out = "<section class=\"chat\">\n<header>Rozmowa: " + std::string(kSenders[0]) +
                       "</header>\n<div class=\"messages\">\n";
     for (std::size_t k = 0; k < bodies.size(); ++k) out += BuildMessage(k, bodies[k], time);
     return out + "</div>\n</section>\n";

@@ -88,19 +88,17 @@ class StandInHost {
     // Every call both ways, one line each, to this sink (for --trace).
     void SetTrace(std::function<void(const std::string&)> sink) { trace_ = std::move(sink); }
 
-    // Lets a test answer the plug-in's calls itself. It is given the call's id
-    // and the record its first parameter points at (for call 1102, the
-    // ColumnRecord itself), and returns the answer, or nothing to leave the
-    // call to this host. Every call is recorded either way.
+    // Lets a test answer the plug-in's calls: given the call's id and the record
+    // its first parameter points at (for 1102, the ColumnRecord), it returns the
+    // answer, or nothing to leave the call to this host. Every call is recorded.
     using AnswerOverride = std::function<std::optional<std::intptr_t>(std::uint32_t, void*)>;
     void OverrideAnswers(AnswerOverride answer) { override_ = std::move(answer); }
 
     HostControl* Control() noexcept { return &control_.control; }
 
   private:
-    // The object the plug-in holds: the host's control object, followed by the
-    // host it belongs to. Standard layout, so that the plug-in's pointer to its
-    // first member is a pointer to the block.
+    // What the plug-in holds: the control, then its host. Standard layout, so a
+    // pointer to the first member is a pointer to the block.
     struct ControlBlock {
         HostControl control;
         StandInHost* host;
