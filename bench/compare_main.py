@@ -39,12 +39,11 @@ WARMUP_REWRITES = 21
 # Fresh 4 KB pages are dear on virtual machines like this one, so lumarix-host
 # runs with glibc's allocator backing large blocks with transparent huge pages,
 # set in its environment here; the floor runs with the same setting, so that it
-# stays a floor. lumarix-host is timed once more without it, and with
-# LUMARIX_HOST_SMALL_PAGES=1, which keeps a host that would restart itself with
-# the setting from doing so. The peers are CPU-bound at a few MB/s and run as
-# they come. A value of None removes the variable.
+# stays a floor. lumarix-host is timed once more without it. The peers are
+# CPU-bound at a few MB/s and run as they come. A value of None removes the
+# variable.
 HUGE_PAGES = {"GLIBC_TUNABLES": "glibc.malloc.hugetlb=1"}
-SMALL_PAGES = {"GLIBC_TUNABLES": None, "LUMARIX_HOST_SMALL_PAGES": "1"}
+SMALL_PAGES = {"GLIBC_TUNABLES": None}
 
 # The scaling runs: one block of growing size, and 1 MB of source cut into more
 # and more blocks. Block sizes below the span are timed on the span's source
@@ -565,9 +564,8 @@ def write_report(path, args, rows, startup, memory, scaling, versions, load_star
         "against `lumarix-host`. `lumarix-host` runs with glibc's allocator backing large blocks "
         "with transparent huge pages (`GLIBC_TUNABLES=glibc.malloc.hugetlb=1`, set in its "
         "environment by this benchmark), since fresh 4 KB pages are dear on this virtual "
-        "machine; the row `lumarix-host, 4 KB pages` is the same program without that setting "
-        "(and with `LUMARIX_HOST_SMALL_PAGES=1`, so that a host that would restart itself with "
-        "it does not). The peers are "
+        "machine; the row `lumarix-host, 4 KB pages` is the same program without that "
+        "setting. The peers are "
         "run as they come (in a quick check the setting made no consistent difference to them, "
         "being bound by their own work at a few MB/s). The floor copies "
         "its input with a fixed 8-byte tag before each byte, the bound of a rewriter that tags "
