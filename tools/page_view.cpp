@@ -1,7 +1,6 @@
 #include "tools/page_view.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdlib>
 #include <vector>
 
