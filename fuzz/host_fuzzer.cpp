@@ -12,8 +12,9 @@
 //   the settings last read, and with the settings' defaults before any
 //   rebuild;
 // - a message body may be an earlier result handed back, whole or from
-//   inside, at any age up to nineteen; every result stays unchanged while the
-//   next nineteen are stored.
+//   inside, at any age up to nineteen: it passes unchanged (the output is
+//   final), and every result stays unchanged while the next nineteen are
+//   stored.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -286,13 +287,15 @@ void AddResult(const char* text) {
     if (run->results.size() > ResultRing::kSlots) run->results.pop_front();  // replaced now
 }
 
-// Bodies whose results hold both markers again (inside a comment, behind the
-// block), so that they are worth handing back; cheap to ask for, so that an
+// Bodies with markers inside tokens (comments, strings, at a block's end) and
+// around the blocks, so that their results are worth handing back: the last
+// one's result is copied into the ring again. Cheap to ask for, so that an
 // input reaches twenty stored results.
-constexpr std::array<std::string_view, 3> kBodiesKeepingMarkers = {
+constexpr std::array<std::string_view, 4> kBodiesKeepingMarkers = {
     "[delphi]{[delphi]}x := y & z;[/delphi]x[/delphi]",
     "a [delphi]begin s := '[delphi]'; end[/delphi] [/delphi] b",
     "[delphi]// [/delphi] [delphi]\n(* [delphi] *)[/delphi][/delphi]",
+    "[/delphi] [delphi]x // [delphi][/delphi] [delphi]",
 };
 
 // The body of a message: text from the input, one of the bodies above, or an
@@ -354,6 +357,10 @@ void SendMessage() {
         return Require(calls.empty(), "a message left alone calls nothing");
     }
     const std::string expected = reference::RenderBody(text, reference::TagsOf(run->styles));
+    // The output is final: a result handed back, whole or from inside, passes
+    // unchanged, whatever the settings now (the module's output is held to
+    // `expected` below).
+    Require(!body.handedBack || expected == text, "a result handed back passes unchanged");
     Require(SameButBodyAndFlags(message, before), "only body and flags of the message change");
     if (!intoCopy) {
         Require(answer == 2 && message.flags == (before.flags | 0x200), "in place: 2, flag 0x200");

@@ -1,6 +1,7 @@
 #include "highlight/formatter.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -9,7 +10,6 @@
 
 #include "highlight/lexer.h"
 #include "highlight/style_tags.h"
-#include "highlight/tables.h"
 #include "highlight/token_queue.h"
 
 namespace lumarix {
@@ -50,60 +50,63 @@ constexpr std::string_view kBlockOpen =
     "<font style=\"font-weight: normal;\" face=\"Courier New\">";
 constexpr std::string_view kFontClose = "</font>";
 
-// The entity that stands for "&", "<" or ">".
-std::string_view EntityFor(char c) noexcept {
-    return c == '&' ? "&amp;" : c == '<' ? "&lt;" : "&gt;";
-}
-
-constexpr std::array<char, 3> kHtmlSpecials = {'&', '<', '>'};
-
-// The special bytes of a span in order, one memchr cursor per byte value:
-// nothing kept grows with the span.
+// Where a span's bytes stop being written as they are (EntityAt), in order:
+// one memchr cursor for each of "&", "<" and ">", and one for the "[" that
+// opens a marker, so nothing kept grows with the span. Such bytes are rare in
+// source, so the cursors find them at vector speed.
 class SpecialFinder {
   public:
     explicit SpecialFinder(std::string_view span) : span_(span) {
-        for (std::size_t k = 0; k < kHtmlSpecials.size(); ++k) next_[k] = Find(k, 0);
+        for (std::size_t k = 0; k < kSpecials.size(); ++k) next_[k] = Find(k, 0);
+        first_ = *std::min_element(next_.begin(), next_.end());
     }
     // The offset of the first special byte not yet passed; the span's size when none is left.
-    std::size_t Next() const noexcept { return *std::min_element(next_.begin(), next_.end()); }
+    std::size_t Next() const noexcept { return first_; }
     void PassTo(std::size_t end) noexcept {
-        for (std::size_t k = 0; k < kHtmlSpecials.size(); ++k)
+        for (std::size_t k = 0; k < kSpecials.size(); ++k)
             if (next_[k] < end) next_[k] = Find(k, end);
+        first_ = *std::min_element(next_.begin(), next_.end());
     }
 
   private:
+    static constexpr std::string_view kSpecials = "&<>[";
+
     std::size_t Find(std::size_t k, std::size_t from) const noexcept {
-        const std::size_t at = span_.find(kHtmlSpecials[k], from);
+        std::size_t at = span_.find(kSpecials[k], from);
+        // A "[" counts where a marker begins in the span. Should the marker
+        // run past its token, that token is only copied the slow way.
+        while (kSpecials[k] == '[' && at != std::string_view::npos &&
+               !StartsWithMarker(span_.substr(at)))
+            at = span_.find('[', at + 1);
         return at == std::string_view::npos ? span_.size() : at;
     }
 
     std::string_view span_;
-    std::array<std::size_t, 3> next_{};
+    std::array<std::size_t, kSpecials.size()> next_{};
+    std::size_t first_ = 0;
 };
 
-// The span's size once "&", "<" and ">" are entities. They are rare in
-// source, so a memchr pass per byte value finds them at vector speed.
-std::uint64_t EscapedSize(std::string_view span) noexcept {
-    std::uint64_t size = span.size();
-    for (const char special : kHtmlSpecials)
-        for (std::size_t at = span.find(special); at != std::string_view::npos;
-             at = span.find(special, at + 1))
-            size += EntityFor(special).size() - 1;
-    return size;
+// The bytes a token's text gains when written as EntityAt says; counted in
+// 64 bits, as an entity is up to five times its byte.
+std::uint64_t EscapeGrowth(std::string_view text) noexcept {
+    std::uint64_t growth = 0;
+    for (std::size_t k = 0; k < text.size(); ++k)
+        if (const std::size_t size = EntityAt(text, k, false).size()) growth += size - 1;
+    return growth;
 }
 
-// Code is shown as code: "&", "<" and ">" become entities, nothing else
-// changes. `firstSpecial` is the offset in `text` of its first special byte.
+// Code is shown as code: a token's text as EntityAt says. `firstSpecial` is
+// the offset in `text` before which every byte is written as it is.
 char* CopyEscaped(char* to, std::string_view text, std::size_t firstSpecial) noexcept {
     std::memcpy(to, text.data(), firstSpecial);
     to += firstSpecial;
-    for (char c : text.substr(firstSpecial)) {
-        if (HasClass(c, kHtmlSpecial)) {
-            const std::string_view entity = EntityFor(c);
+    for (std::size_t k = firstSpecial; k < text.size(); ++k) {
+        const std::string_view entity = EntityAt(text, k, false);
+        if (entity.empty()) {
+            *to++ = text[k];
+        } else {
             std::memcpy(to, entity.data(), entity.size());
             to += entity.size();
-        } else {
-            *to++ = c;
         }
     }
     return to;
@@ -123,10 +126,18 @@ char* CopyShortText(char* to, std::string_view text, const char* readableEnd) no
 // The exact size of the queued tokens' HTML; `span` is the block text they
 // tile. Counted in 64 bits, which no window can exceed.
 std::uint64_t WindowHtmlSize(const StyleTagSet& tags, std::string_view span) {
-    std::uint64_t size = EscapedSize(span);
+    std::uint64_t size = span.size();
+    SpecialFinder specials(span);
+    std::size_t offset = 0;  // of the current token in the span
     tokenQueue.ForEach([&](const Token& token) {
         const TokenTags& t = tags.kinds[static_cast<std::size_t>(token.kind)];
+        const std::size_t end = offset + token.text.size();
         size += t.open.Size() + t.close.Size();
+        if (specials.Next() < end) [[unlikely]] {
+            size += EscapeGrowth(token.text);
+            specials.PassTo(end);
+        }
+        offset = end;
     });
     return size;
 }

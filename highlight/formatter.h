@@ -8,12 +8,10 @@
 #include <string>
 #include <string_view>
 
+#include "highlight/html_text.h"
 #include "highlight/text_buffer.h"
 
 namespace lumarix {
-
-inline constexpr std::string_view kOpenMarker = "[delphi]";
-inline constexpr std::string_view kCloseMarker = "[/delphi]";
 
 // The last twenty rewritten bodies. A text handed out stays valid and
 // unchanged while the next nineteen are stored: the host may hand it back as a

@@ -20,7 +20,8 @@ enum class Category : std::uint8_t { Operators, Key_words, Strings, Comments, Nu
 inline constexpr std::size_t kCategoryCount = 5;
 static_assert(static_cast<std::size_t>(TokenKind::Plain) == kCategoryCount);
 
-// One category's settings: its colour text, used as it is, and three switches.
+// One category's settings: its colour text, written into the tag escaped but
+// otherwise as it is, and three switches.
 struct CategoryStyle {
     std::string color;
     bool bold = false;

@@ -45,7 +45,6 @@ enum ByteClass : std::uint8_t {
     kLetterOrDigit = 2,  // A-Z, a-z, 0-9
     kDigit = 4,          // 0-9
     kOpenerStart = 8,    // first byte of "{", "'", "//" or "(*"
-    kHtmlSpecial = 16,   // "&", "<", ">": written as entities in the output
 };
 
 namespace detail {
@@ -57,7 +56,6 @@ constexpr std::array<std::uint8_t, 256> MakeByteClasses() {
     for (int c = 'A'; c <= 'Z'; ++c) classes[c] |= kLetterOrDigit;
     for (int c = 'a'; c <= 'z'; ++c) classes[c] |= kLetterOrDigit;
     for (unsigned char c : std::string_view("{'/(")) classes[c] |= kOpenerStart;
-    for (unsigned char c : std::string_view("&<>")) classes[c] |= kHtmlSpecial;
     return classes;
 }
 

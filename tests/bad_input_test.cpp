@@ -218,12 +218,13 @@ std::string LongColor(std::size_t size, char seed) {
     return color;
 }
 
-TEST(BadInput, TenThousandByteColoursAreWrittenVerbatim) {
+TEST(BadInput, TenThousandByteColoursAreWrittenEscaped) {
     Style kw = kKeyWords, op = kOperators, str = kStrings, num = kNumbers, com = kComments;
     kw.color = LongColor(10000, 'k'), op.color = LongColor(10000, 'o');
     str.color = LongColor(10000, 's'), num.color = LongColor(10000, 'n');
     com.color = LongColor(10000, 'c');
-    // Tagged() escapes only the token text, so the colours stay verbatim here too.
+    // Tagged() escapes the colours as attribute values: their quotes, angle
+    // brackets, ampersands and markers become entities.
     ExpectRewrite(
         kSample, SampleHtml(kw, op, str, num, com),
         {"--set", "LX/Colors/Key_words=" + kw.color, "--set", "LX/Colors/Operators=" + op.color,

@@ -86,9 +86,16 @@ const BodyCase kBodyCases[] = {
     {"nested opening marker is block text", "[delphi]a[delphi]b[/delphi]c[/delphi]",
      std::string(kOpen) + "a" + kOpX + "[" + kOpEnd + "delphi" + kOpX + "]" + kOpEnd +
          "b</font>c[/delphi]"},
-    {"marker inside a comment of a block is not searched again",
-     "[delphi]{[delphi]}[/delphi]x[/delphi]",
-     std::string(kOpen) + "<font color=\"#000080\"><i>{[delphi]}</i></font></font>x[/delphi]"},
+    {"a marker inside a token is written with &#91;, so the result is final",
+     "[delphi]x{[delphi]}[/delphi]",
+     std::string(kOpen) + "x" + kOpX + kOpEnd +
+         "<font color=\"#000080\"><i>{&#91;delphi]}</i></font></font>"},
+    {"markers in a comment and a string; other brackets stay",
+     "[delphi]{[delphi]}'[Delphi] a[1] [ [delphi]'[/delphi]x[/delphi]",
+     std::string(kOpen) + "<font color=\"#000080\"><i>{&#91;delphi]}</i></font>" + kOpX + kOpEnd +
+         "<font color=\"#0000FF\">'[Delphi] a[1] [ &#91;delphi]'</font></font>x[/delphi]"},
+    {"a marker at the very end of a block", "[delphi]// [delphi][/delphi] [delphi]",
+     std::string(kOpen) + "<font color=\"#000080\"><i>// &#91;delphi]</i></font></font> [delphi]"},
     {"markers overlapping: the closing marker must follow the opening one", "[delphi[/delphi]]",
      "[delphi[/delphi]]"},
     {"code is shown as code: &, < and > become entities", "<p>[delphi]a<>b&'<b>'[/delphi]</p>",
@@ -99,7 +106,11 @@ const BodyCase kBodyCases[] = {
 };
 
 TEST_F(FormatterTest, Bodies) {
-    for (const BodyCase& c : kBodyCases) EXPECT_EQ(Format(c.body), c.expected) << c.name;
+    for (const BodyCase& c : kBodyCases) {
+        const std::string once = Format(c.body);
+        EXPECT_EQ(once, c.expected) << c.name;
+        EXPECT_EQ(Format(once), once) << c.name << ": handed back, the result passes unchanged";
+    }
 }
 
 // What one Number token "1" becomes for each combination of its switches.
@@ -163,17 +174,34 @@ TEST_F(FormatterTest, SwitchIsOnOnlyForTheTextOne) {
     }
 }
 
-TEST_F(FormatterTest, ColoursAreUsedVerbatim) {
-    auto settings = DefaultSettings();
-    settings[1000022] = "red";
-    settings[1000025] = "";
-    settings[1000023] = "[delphi]1[/delphi]";  // a marker in a colour is written, not searched
-    Rebuild(settings);
-    EXPECT_EQ(styleTags[Category::Key_words].open.View(), "<font color=\"red\"><b>");
-    EXPECT_EQ(styleTags[Category::Strings].open.View(), "<font color=\"\">");
-    EXPECT_EQ(Format("[delphi]x;2[/delphi]"),
-              std::string(kOpen) + "x" + kOpX + ";" + kOpEnd +
-                  "<font color=\"[delphi]1[/delphi]\">2</font></font>");
+// A colour is written as typed, but no byte of it can end the attribute or
+// the tag early, or open a block.
+TEST_F(FormatterTest, ColoursAreEscapedAndOtherwiseWrittenAsTyped) {
+    struct ColourCase {
+        const char* colour;
+        const char* written;
+    };
+    const ColourCase cases[] = {
+        {"red", "red"},
+        {"", ""},
+        {"#abc", "#abc"},
+        {"rgb(1,2,3)", "rgb(1,2,3)"},
+        {"#00AA00\">", "#00AA00&quot;&gt;"},
+        {"a<b&c'd", "a&lt;b&amp;c'd"},
+        {"[delphi]1[/delphi] [x]", "&#91;delphi]1&#91;/delphi] [x]"},
+    };
+    for (const ColourCase& c : cases) {
+        auto settings = DefaultSettings();
+        settings[1000023] = c.colour;  // Numbers
+        Rebuild(settings);
+        EXPECT_EQ(styleTags[Category::Numbers].open.View(),
+                  std::string("<font color=\"") + c.written + "\">")
+            << c.colour;
+        EXPECT_EQ(Format("[delphi]x;2[/delphi]"), std::string(kOpen) + "x" + kOpX + ";" + kOpEnd +
+                                                      "<font color=\"" + c.written +
+                                                      "\">2</font></font>")
+            << c.colour;
+    }
 }
 
 TEST_F(FormatterTest, RebuildReadsSwitchesThenColours) {

@@ -142,7 +142,8 @@ TEST_F(InterceptionTest, EmptySettingValuesAreUsedAsEmptyText) {
 }
 
 // A body sent as the host would send it: the pointer itself, not a copy.
-// Returns the text the user sees: the replaced body, or the forwarded copy's.
+// Returns the text the user sees: the replaced body, or the forwarded copy's,
+// or the body itself when the message passed unchanged.
 const char* SendPointer(tools::StandInHost& host, const char* body, std::uint32_t flags) {
     ChatMessage m{};
     m.size = sizeof(ChatMessage);
@@ -150,37 +151,62 @@ const char* SendPointer(tools::StandInHost& host, const char* body, std::uint32_
     m.flags = flags;
     const std::size_t forwarded = host.Forwarded().size();
     host.Call(20100, reinterpret_cast<HostWord>(&m));
-    if ((flags & 0x2) == 0) return m.body;
-    return host.Forwarded().size() > forwarded ? host.Forwarded().back().message.body : nullptr;
+    if ((flags & 0x2) == 0 || host.Forwarded().size() == forwarded) return m.body;
+    return host.Forwarded().back().message.body;
 }
 
 // The host may hand any result that is still valid back as a body (a quote, a
 // resent or forwarded message), whole or from inside, at any age up to the
-// nineteen results after it: it is rewritten like any other body, and no
-// result still within its life is written over meanwhile.
-TEST_F(InterceptionTest, ResultsHandedBackAreRewrittenLikeAnyBody) {
-    // The comment keeps both markers in the result, so that it is rewritten
-    // again; its length makes the rewrite grow its storage.
-    std::string code;
+// nineteen results after it, and under other settings. The output is final:
+// it passes unchanged, and no result still within its life is written over.
+TEST_F(InterceptionTest, ResultsHandedBackPassUnchanged) {
+    std::string code;  // long enough that a rewrite grows its storage
     for (int k = 0; k < 300; ++k) code += "x := y & z; ";
-    const std::string first = "[delphi]{[delphi]}" + code + "[/delphi]x[/delphi]";
-    const reference::KindTags tags = reference::TagsOf(reference::kDefaultStyles);
-    for (const std::uint32_t flags : {0u, 0x2u}) {
-        for (std::size_t age = 0; age < ResultRing::kSlots; ++age) {
-            for (const std::size_t offset : {0u, 7u}) {
-                SCOPED_TRACE(::testing::Message()
-                             << "flags " << flags << ", age " << age << ", from offset " << offset);
-                const char* result = SendPointer(*host_, first.c_str(), flags);
-                ASSERT_NE(result, nullptr);
-                const std::string text = result;
-                for (std::size_t k = 0; k < age; ++k)
-                    SendPointer(*host_, ("[delphi]a" + std::to_string(k) + "[/delphi]").c_str(),
-                                flags);
-                const char* again = SendPointer(*host_, result + offset, flags);
-                ASSERT_NE(again, nullptr);
-                EXPECT_EQ(again, reference::RenderBody(text.substr(offset), tags));
-                if (age + 1 < ResultRing::kSlots) {
-                    EXPECT_EQ(result, text) << "a result still within its life changed";
+    const std::string bodies[] = {
+        // markers in a comment, a closing marker behind the block
+        "[delphi]{[delphi]}" + code + "[/delphi]x[/delphi]",
+        // markers in a string, a closing marker before the block and an opening one after it:
+        // handed back, such a result is copied into the ring
+        "a [/delphi] [delphi]s := '[delphi]'; " + code + "[/delphi] [delphi] b",
+        // a marker at the very end of a block
+        "[/delphi][delphi]" + code + "// [delphi][/delphi][delphi]",
+    };
+    reference::Styles marked = reference::kDefaultStyles;  // colours that hold markers
+    marked[2].color = "[delphi]\"";
+    marked[3].color = "[/delphi]<";
+    struct SettingsPair {
+        reference::Styles first, then;
+    };
+    const SettingsPair pairs[] = {{reference::kDefaultStyles, marked},
+                                  {marked, reference::kDefaultStyles}};
+    const auto apply = [&](const reference::Styles& styles) {
+        for (const auto& [column, value] : reference::SettingsOf(styles))
+            ASSERT_TRUE(host_->SetValue(host_->FindColumn(column)->key, value));
+        host_->Call(22100);
+    };
+    for (const SettingsPair& settings : pairs) {
+        for (const std::string& body : bodies) {
+            for (const std::uint32_t flags : {0u, 0x2u}) {
+                for (std::size_t age = 0; age < ResultRing::kSlots; ++age) {
+                    for (const std::size_t offset : {0u, 2u}) {
+                        SCOPED_TRACE(::testing::Message()
+                                     << body.substr(0, 24) << ", flags " << flags << ", age " << age
+                                     << ", from offset " << offset);
+                        apply(settings.first);
+                        const char* result = SendPointer(*host_, body.c_str(), flags);
+                        const std::string text = result;
+                        ASSERT_EQ(text,
+                                  reference::RenderBody(body, reference::TagsOf(settings.first)));
+                        for (std::size_t k = 0; k < age; ++k)
+                            SendPointer(*host_,
+                                        ("[delphi]a" + std::to_string(k) + "[/delphi]").c_str(),
+                                        flags);
+                        apply(settings.then);
+                        EXPECT_EQ(SendPointer(*host_, result + offset, flags), text.substr(offset));
+                        if (age + 1 < ResultRing::kSlots) {
+                            EXPECT_EQ(result, text) << "a result still within its life changed";
+                        }
+                    }
                 }
             }
         }

@@ -154,27 +154,33 @@ class ReferenceLexer {
     std::vector<LexedToken> tokens_;
 };
 
-// "&", "<" and ">" as entities, every other byte as it is.
-inline std::string EscapeHtml(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        if (c == '&')
-            out += "&amp;";
-        else if (c == '<')
-            out += "&lt;";
-        else if (c == '>')
-            out += "&gt;";
-        else
-            out += c;
-    }
-    return out;
-}
-
 inline constexpr std::string_view kBlockOpen =
     "<font style=\"font-weight: normal;\" face=\"Courier New\">";
 inline constexpr std::string_view kBlockClose = "</font>";
 inline constexpr std::string_view kOpenMarker = "[delphi]";
 inline constexpr std::string_view kCloseMarker = "[/delphi]";
+
+// "&", "<" and ">" as entities, in an attribute value '"' too, and the "[" of
+// every marker as "&#91;"; every other byte as it is.
+inline std::string EscapeHtml(std::string_view text, bool inAttribute = false) {
+    std::string out;
+    for (std::size_t k = 0; k < text.size(); ++k) {
+        const std::string_view rest = text.substr(k);
+        if (rest[0] == '&')
+            out += "&amp;";
+        else if (rest[0] == '<')
+            out += "&lt;";
+        else if (rest[0] == '>')
+            out += "&gt;";
+        else if (rest[0] == '"' && inAttribute)
+            out += "&quot;";
+        else if (rest.starts_with(kOpenMarker) || rest.starts_with(kCloseMarker))
+            out += "&#91;";
+        else
+            out += rest[0];
+    }
+    return out;
+}
 
 // How one category looks: its colour text and its three switches.
 struct Style {
@@ -247,13 +253,14 @@ struct KindTags {
     std::array<std::string, kTokenKindCount> close;
 };
 
-// The colour tag, then italic, bold and underline; closed in reverse order.
+// The colour tag (its value escaped), then italic, bold and underline; closed
+// in reverse order.
 // Plain tokens get none.
 inline KindTags TagsOf(const Styles& styles) {
     KindTags tags;
     for (std::size_t kind = 0; kind < styles.size(); ++kind) {
         const Style& s = styles[kind];
-        tags.open[kind] = "<font color=\"" + s.color + "\">";
+        tags.open[kind] = "<font color=\"" + EscapeHtml(s.color, true) + "\">";
         tags.open[kind] += s.italic ? "<i>" : "";
         tags.open[kind] += s.bold ? "<b>" : "";
         tags.open[kind] += s.underline ? "<u>" : "";

@@ -86,6 +86,8 @@ std::string StripTagsAndUnescape(const std::string& html) {
             out += '<', k += 4;
         } else if (html.compare(k, 4, "&gt;") == 0) {
             out += '>', k += 4;
+        } else if (html.compare(k, 5, "&#91;") == 0) {
+            out += '[', k += 5;
         } else {
             out += html[k++];
         }

@@ -45,8 +45,8 @@ std::string ReadFile(const std::string& path);
 // at most `limit` of them; empty when the package is missing.
 std::vector<std::string> PascalSourceFiles(std::size_t limit);
 
-// Removes the plug-in's tags from block HTML and turns the three entities back
-// into their bytes, which should give back the block source.
+// Removes the plug-in's tags from block HTML and turns its entities back into
+// their bytes, which should give back the block source.
 std::string StripTagsAndUnescape(const std::string& html);
 
 }  // namespace lumarix::testing
