@@ -33,12 +33,13 @@ namespace {
 // The instrument: which allocation fails, and whether it keeps failing.
 struct FaultPlan {
     bool armed = false;
-    long failAt = 0;          // 1-based number of the allocation that fails
-    bool persistent = false;  // every allocation from failAt on fails too
-    long seen = 0;            // allocations counted since arming
-    long textStorage = 0;     // of them, text buffers growing
-    bool failed = false;      // an allocation was failed since arming
-    int hostDepth = 0;        // > 0 while the host runs: not counted
+    long failAt = 0;                     // 1-based number of the allocation that fails
+    bool persistent = false;             // every allocation from failAt on fails too
+    long seen = 0;                       // allocations counted since arming
+    long textStorage = 0;                // of them, text buffers growing
+    bool failed = false;                 // an allocation was failed since arming
+    int hostDepth = 0;                   // > 0 while the host runs: not counted
+    std::size_t largestTextStorage = 0;  // the most a text buffer asked for at once
 };
 FaultPlan plan;
 
@@ -103,7 +104,10 @@ namespace lumarix {
 
 // Linked in place of the library's own, which is alone in its object file.
 char* ResizeTextStorage(char* data, std::size_t size) {
-    if (plan.armed && plan.hostDepth == 0) ++plan.textStorage;
+    if (plan.armed && plan.hostDepth == 0) {
+        ++plan.textStorage;
+        plan.largestTextStorage = std::max(plan.largestTextStorage, size);
+    }
     CountAllocation();
     if (void* fresh = std::realloc(data, size)) return static_cast<char*>(fresh);
     throw std::bad_alloc();
@@ -330,6 +334,48 @@ TEST_F(AllocFailureTest, RewriteFailureTakesNoSlotInTheRing) {
     EXPECT_EQ(1, failedAnswer);
     ASSERT_EQ(2, SendBody(*host_, kBody, 0x10).answer);
     EXPECT_EQ(keptText, kept.body);
+}
+
+// A rewrite cut short by memory gives the storage it was given back as the
+// spare, as a finished one does: the next small rewrite allocates none.
+TEST_F(AllocFailureTest, FailedRewriteLeavesItsStorageAsTheSpare) {
+    const int failures = ForEveryFailure(
+        [&] {
+            for (int k = 0; k < kSmallResultsThatFlush; ++k) SendSmall(*host_);
+        },
+        [&] { SendBody(*host_, kBody, 0); },
+        [&](bool) {
+            CountAllocations([&] { SendSmall(*host_); });
+            EXPECT_EQ(0, plan.textStorage) << "the next small rewrite allocated its output";
+        });
+    EXPECT_GT(failures, 0);
+}
+
+// A block's output takes the room projected at its first window at once, for
+// the body after the block too: a 32-bit messenger's address space holds
+// little more than the result, whatever the code is like.
+TEST_F(AllocFailureTest, RewriteAsksForLittleMoreThanItsResult) {
+    const auto block = [](std::string_view line, std::size_t size) {
+        std::string text = "[delphi]";
+        while (text.size() < size) text += line;
+        return text + "[/delphi]";
+    };
+    const std::string_view typical = "if x > 0 then begin s := 'text'; { note } n := n + 1 end;\n";
+    const std::pair<const char*, std::string> cases[] = {
+        {"typical", block(typical, 1 << 20)},
+        {"dense", block("a:=b+1;x[i]:=(y*2)-z;\n", 1 << 20)},
+        {"&<>", block("a<&>", 1 << 20)},
+        {"a long tail", block(typical, 64 << 10) + std::string(4 << 20, 't')},
+    };
+    for (const auto& [name, body] : cases) {
+        for (int k = 0; k < kSmallResultsThatFlush; ++k) SendSmall(*host_);
+        const char* result = nullptr;
+        CountAllocations([&] { result = SendBody(*host_, body.c_str(), 0).body; });
+        const double stored = static_cast<double>(std::strlen(result) + 1);
+        EXPECT_GT(plan.largestTextStorage, std::size_t{0}) << name;
+        EXPECT_LE(static_cast<double>(plan.largestTextStorage), 1.25 * stored)
+            << name << ": asked " << plan.largestTextStorage << " bytes for a result of " << stored;
+    }
 }
 
 TEST_F(AllocFailureTest, CopyPathForwardsAllOrNothing) {
