@@ -161,6 +161,35 @@ test('text outside the blocks reaches the reader unchanged, in the host code pag
   }
 });
 
+test('a mistyped colour cannot break the chat window', async () => {
+  const source = "s := 'x'; t := '<y>';";
+  const { tab } = await openPreview(`[delphi]${source}[/delphi]`, ['--set', 'LX/Colors/Strings=#00AA00">']);
+  try {
+    // No '">' shows: the code reads exactly as typed, each string one run in the code face.
+    assert.equal(await bubbleText(tab), source);
+    const runs = await readRuns(tab);
+    assert.ok(runOf(runs, "'x'").code && runOf(runs, "'<y>'").code);
+  } finally {
+    await tab.close();
+  }
+});
+
+test('a message highlighted once is never highlighted again', async () => {
+  // The comment names both markers; the block ends at the first "[/delphi]".
+  const body = '[delphi]x := 1; // put code between [delphi] and [/delphi]\n[/delphi]';
+  const seen = body.replace('[delphi]', '').replace('[/delphi]', '');
+  const once = runHost([], body).stdout;
+  // Delivered twice: the second time as the first one's result, as a forwarded copy comes back.
+  const { tab } = await openPreview(Buffer.concat([Buffer.from(`${body}\f`), once]));
+  try {
+    assert.equal(await bubbleText(tab, 0), seen);
+    assert.equal(await bubbleText(tab, 1), seen);
+    assert.deepEqual(await readRuns(tab, 1), await readRuns(tab, 0));
+  } finally {
+    await tab.close();
+  }
+});
+
 // What a reader sees of a bubble: its lines of text.
 const bubbleLines = async (tab, index = 0) => (await bubbleText(tab, index)).split('\n');
 
