@@ -87,10 +87,17 @@ Co zauważy ktoś, kto używał starszych wtyczek tego rodzaju:
 - Kod jest pokazywany jako kod: znaki <, > i & z bloku trafiają do okna
   rozmowy jako encje &lt; &gt; &amp;, więc kod nigdy nie staje się
   znacznikami HTML.
-- HTML napisany przez wtyczkę nigdy nie jest kolorowany ponownie: każdy
-  blok jest szukany za poprzednim w pierwotnym tekście wiadomości, więc
-  znacznik [delphi] wewnątrz pokolorowanego bloku ani w napisanym HTML-u
-  nie jest szukany drugi raz.
+- Wiadomość pokolorowana raz nigdy nie jest kolorowana ponownie. Znacznik
+  wewnątrz kodu (w komentarzu albo w stringu) jest zapisywany jako
+  &#91;delphi], co okno rozmowy pokazuje jako [delphi], więc pokolorowana
+  wiadomość, która wraca (zacytowana, przekazana dalej albo wysłana
+  ponownie), przechodzi bez zmian, zamiast pokazywać HTML jako tekst.
+  W jednej wiadomości każdy blok jest szukany za poprzednim, więc napisany
+  HTML nie jest przeszukiwany.
+- Pomyłka w kolorze nie zepsuje okna rozmowy: cudzysłów, <, > i & w kolorze
+  są zapisywane jako encje, więc nie kończą znacznika koloru przed czasem.
+  Każdy zamierzony kolor (#RRGGBB, red, ...) jest zapisywany tak, jak go
+  wpisano.
 - implementation, dispinterface i repeat są słowami kluczowymi (starsze
   tabele miały je z literówką albo nie miały ich wcale).
 - Wiadomość za duża na dostępną pamięć przechodzi bez zmian, zamiast
@@ -99,8 +106,8 @@ Co zauważy ktoś, kto używał starszych wtyczek tego rodzaju:
   kolorami i stylami (starsze wersje pisały wtedy HTML bez par: znaczniki
   zamykające bez otwierających, co psuło układ okna rozmowy).
 - Przepisana wiadomość, którą komunikator oddaje wtyczce (zacytowana,
-  przekazana dalej albo wysłana ponownie), jest kolorowana dokładnie tak
-  jak każda inna (starsza wersja mogła ją nadpisać w trakcie czytania).
+  przekazana dalej albo wysłana ponownie), nie jest nadpisywana w trakcie
+  czytania (starsza wersja mogła ją nadpisać).
 EOF
 
 write_text README.txt <<EOF
@@ -157,10 +164,15 @@ What a user of older highlighters of this kind will notice:
 
 - Code is shown as code: <, > and & in a block reach the chat window as
   the entities &lt; &gt; &amp;, so code never turns into markup.
-- HTML the plug-in wrote is never highlighted again: each block is looked
-  for after the previous one in the message's original text, so a [delphi]
-  marker inside a highlighted block or inside the HTML written is not
-  searched for again.
+- A message highlighted once is never highlighted again. A marker inside
+  the code (in a comment or a string) is written as &#91;delphi], which the
+  chat window shows as [delphi], so a highlighted message that comes back
+  (quoted, forwarded or resent) passes unchanged instead of showing HTML as
+  text. Within a message, each block is looked for after the previous one,
+  so the HTML written is never searched.
+- A mistyped colour cannot break the chat window: a quote, <, > or & in a
+  colour is written as an entity, so it cannot end the colour's tag early.
+  Every colour meant (#RRGGBB, red, ...) is written as typed.
 - implementation, dispinterface and repeat are key words (older tables
   misspelt them or lacked them).
 - A message too large for the memory left passes unchanged instead of
@@ -170,8 +182,8 @@ What a user of older highlighters of this kind will notice:
   unbalanced HTML: closing tags without their opening ones, which broke
   the chat window's markup).
 - A rewritten message that the messenger hands back to the plug-in
-  (quoted, forwarded or resent) is highlighted exactly like any other
-  message (an older version could overwrite it while reading it).
+  (quoted, forwarded or resent) is not overwritten while it is read (an
+  older version could overwrite it).
 EOF
 
 files=(lumarix.dll CZYTAJ.txt README.txt ZMIANY.txt CHANGES.txt)
