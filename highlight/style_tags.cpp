@@ -21,16 +21,23 @@ std::string EscapeAttribute(std::string_view text) {
 StyleTagSet ComposeStyleTags(const CategoryStyles& styles) {
     StyleTagSet set;
     for (std::size_t c = 0; c < kCategoryCount; ++c) {
-        const CategoryStyle& s = styles[c];
-        const std::string open = "<font color=\"" + EscapeAttribute(s.color) + "\">" +
-                                 (s.italic ? "<i>" : "") + (s.bold ? "<b>" : "") +
-                                 (s.underline ? "<u>" : "");
-        const std::string close = std::string(s.underline ? "</u>" : "") + (s.bold ? "</b>" : "") +
-                                  (s.italic ? "</i>" : "") + "</font>";
+        const auto& [bold, italic, underline] = styles[c].switches;
+        const std::string open = "<font color=\"" + EscapeAttribute(styles[c].color) + "\">" +
+                                 (italic ? "<i>" : "") + (bold ? "<b>" : "") +
+                                 (underline ? "<u>" : "");
+        const std::string close = std::string(underline ? "</u>" : "") + (bold ? "</b>" : "") +
+                                  (italic ? "</i>" : "") + "</font>";
         set.kinds[c] = {TagPiece(open), TagPiece(close)};
     }
     return set;
 }
+
+StyleTagSet styleTags = ComposeStyleTags([] {
+    CategoryStyles styles;
+    for (std::size_t c = 0; c < kCategoryCount; ++c)
+        styles[c] = {kDefaultStyles[c].color, kDefaultStyles[c].switches};
+    return styles;
+}());
 
 void RebuildStyleTags(const CategoryStyles& styles) {
     styleTags = ComposeStyleTags(styles);

@@ -24,11 +24,23 @@ static_assert(static_cast<std::size_t>(TokenKind::Plain) == kCategoryCount);
 // otherwise as it is, and three switches.
 struct CategoryStyle {
     std::string color;
-    bool bold = false;
-    bool italic = false;
-    bool underline = false;
+    std::array<bool, 3> switches{};  // bold, italic, underline
 };
 using CategoryStyles = std::array<CategoryStyle, kCategoryCount>;  // indexed by Category
+
+// How each category looks until the host reports its settings; the host
+// registers its settings columns with these defaults.
+struct DefaultStyle {
+    const char* color;
+    std::array<bool, 3> switches;  // bold, italic, underline
+};
+inline constexpr std::array<DefaultStyle, kCategoryCount> kDefaultStyles = {{
+    {"#840000", {true, false, false}},   // Operators
+    {"#000000", {true, false, false}},   // Key_words
+    {"#0000FF", {false, false, false}},  // Strings
+    {"#000080", {false, true, false}},   // Comments
+    {"#FF0000", {false, false, false}},  // Numbers
+}};
 
 // A tag sequence stored in at least kRoom bytes, so that writing a short one
 // is one fixed-size move: the formatter's output keeps kRoom bytes of slack.
@@ -72,9 +84,9 @@ struct StyleTagSet {
 
 StyleTagSet ComposeStyleTags(const CategoryStyles& styles);
 
-// The tags every rewrite reads. The module defines it with the settings
-// columns' defaults, so that a message that comes before the host reports its
-// settings is wrapped in whole, balanced tags.
+// The tags every rewrite reads. They start as kDefaultStyles give them, so that
+// a message that comes before the host reports its settings is wrapped in
+// whole, balanced tags.
 extern StyleTagSet styleTags;
 
 // Replaces the tags with those of `styles`, only once they are all built.

@@ -22,12 +22,10 @@ struct CategoryRow {
     Category category;
     const char* keyName;  // the last part of the category's settings keys
     std::uint32_t colorColumn;
-    const char* defaultColor;
     std::array<std::uint32_t, 3> switchColumns;  // bold, italic, underline
-    std::array<bool, 3> switchDefaults;
-    std::uint32_t nameItem;  // the page item of the category's name
-    const char* caption;     // code page 1250
-    std::uint16_t indent;    // of the colour field; 0: the 74-byte form
+    std::uint32_t nameItem;                      // the page item of the category's name
+    const char* caption;                         // code page 1250
+    std::uint16_t indent;                        // of the colour field; 0: the 74-byte form
 };
 
 inline constexpr Cp1250Text kKeyWordsCaption(u8"Słowa kluczowe");
@@ -38,11 +36,11 @@ inline constexpr Cp1250Text kOperatorsCaption(u8"Operatory");
 
 // clang-format off
 inline constexpr std::array<CategoryRow, kCategoryCount> kCategoryRows = {{
-    {Category::Key_words, "Key_words", 1000022, "#000000", {1000043, 1000044, 1000045}, {true, false, false}, 1000026, kKeyWordsCaption.c_str(), 0},
-    {Category::Strings, "Strings", 1000025, "#0000FF", {1000031, 1000032, 1000033}, {false, false, false}, 1000028, kStringsCaption.c_str(), 45},
-    {Category::Numbers, "Numbers", 1000023, "#FF0000", {1000037, 1000038, 1000039}, {false, false, false}, 1000029, kNumbersCaption.c_str(), 48},
-    {Category::Comments, "Comments", 1000021, "#000080", {1000040, 1000041, 1000042}, {false, true, false}, 1000030, kCommentsCaption.c_str(), 18},
-    {Category::Operators, "Operators", 1000024, "#840000", {1000034, 1000035, 1000036}, {true, false, false}, 1000027, kOperatorsCaption.c_str(), 25},
+    {Category::Key_words, "Key_words", 1000022, {1000043, 1000044, 1000045}, 1000026, kKeyWordsCaption.c_str(), 0},
+    {Category::Strings, "Strings", 1000025, {1000031, 1000032, 1000033}, 1000028, kStringsCaption.c_str(), 45},
+    {Category::Numbers, "Numbers", 1000023, {1000037, 1000038, 1000039}, 1000029, kNumbersCaption.c_str(), 48},
+    {Category::Comments, "Comments", 1000021, {1000040, 1000041, 1000042}, 1000030, kCommentsCaption.c_str(), 18},
+    {Category::Operators, "Operators", 1000024, {1000034, 1000035, 1000036}, 1000027, kOperatorsCaption.c_str(), 25},
 }};
 // clang-format on
 
@@ -130,9 +128,10 @@ constexpr SettingsColumn ColumnAt(ColumnPlace place) {
     const CategoryRow& row = kCategoryRows[r];
     const auto f = static_cast<std::size_t>(place.field);
     const char* key = kKeys[r * kFieldCount + f].data();
+    const DefaultStyle& defaults = kDefaultStyles[static_cast<std::size_t>(row.category)];
     if (place.field == StyleField::Color)
-        return {row.colorColumn, key, true, row.defaultColor, 0, row.category, place.field};
-    const std::uint32_t on = row.switchDefaults[f - 1] ? 1 : 0;
+        return {row.colorColumn, key, true, defaults.color, 0, row.category, place.field};
+    const std::uint32_t on = defaults.switches[f - 1] ? 1 : 0;
     return {row.switchColumns[f - 1], key, false, nullptr, on, row.category, place.field};
 }
 

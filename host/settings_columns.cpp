@@ -1,7 +1,5 @@
 #include "host/settings_columns.h"
 
-#include <array>
-
 #include "host/host_link.h"
 #include "host/protocol.h"
 #include "host/records.h"
@@ -14,10 +12,6 @@ std::string_view DefaultText(std::uint32_t column) {
         if (c.column == column) return c.isText ? c.defaultText : (c.defaultInt ? "1" : "0");
     return {};
 }
-
-// The switches of StyleField::Bold, Italic and Underline, in that order.
-constexpr std::array<bool CategoryStyle::*, 3> kSwitches = {
-    &CategoryStyle::bold, &CategoryStyle::italic, &CategoryStyle::underline};
 
 }  // namespace
 
@@ -51,13 +45,9 @@ CategoryStyles ReadCategoryStyles(const ColumnReader& readColumn) {
         if (c.field == StyleField::Color)
             style.color = text;
         else
-            style.*kSwitches[static_cast<std::size_t>(c.field) - 1] = text == "1";
+            style.switches[static_cast<std::size_t>(c.field) - 1] = text == "1";
     }
     return styles;
 }
-
-// Until the host first reports its settings (call 21020 or 22100), messages
-// take the columns' defaults.
-StyleTagSet styleTags = ComposeStyleTags(ReadCategoryStyles(DefaultText));
 
 }  // namespace lumarix
