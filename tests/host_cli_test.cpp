@@ -78,7 +78,7 @@ TEST(HostCli, HelpListsEveryOption) {
         EXPECT_EQ(r.err, "") << ask;
         for (const char* option :
              {"--set KEY=VALUE", "--settings FILE", "--copy", "--message FILE", "--encoding NAME",
-              "--preview FILE.html", "--page", "--toggle NAME", "--info", "--trace",
+              "--preview FILE.html", "--time HH:MM", "--page", "--toggle NAME", "--info", "--trace",
               "--module PATH", "-h, --help"})
             EXPECT_NE(r.out.find(std::string("\n  ") + option + " "), std::string::npos) << option;
     }

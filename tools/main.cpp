@@ -48,6 +48,7 @@ struct Options {
     std::vector<std::string> toggles;  // page items to operate, in the order given
     std::string modulePath;
     std::string previewPath;                // chat-window page to write, when given
+    std::string time;                       // the preview's time stamp; empty: the clock's
     std::vector<std::string> messagePaths;  // one message body per file, in the order given
     std::string encoding;                   // of the chat text: "utf-8", "cp1250" or unset
 };
@@ -125,6 +126,8 @@ constexpr OptionRule kOptionRules[] = {
     {"--preview", "FILE.html", "also write the messages as a chat window page (UTF-8 detected)",
      kMessageRun, kInfoRun | kPageRun,
      [](Options& o, std::string&& v) { o.previewPath = std::move(v); }},
+    {"--time", "HH:MM", "stamp the preview's messages with this time, not the clock's", kMessageRun,
+     kInfoRun | kPageRun, [](Options& o, std::string&& v) { o.time = std::move(v); }},
     {"--page", "", "print the plug-in's settings page instead of sending a message", kPageRun,
      kInfoRun | kMessageRun, [](Options& o, std::string&&) { o.page = true; }},
     {"--toggle", "NAME", "operate a page item by caption or number (repeatable)", kPageRun,
@@ -317,8 +320,9 @@ void SendMessages(StandInHost& host, const Options& options) {
         results.emplace_back(result);  // a long conversation outlives the plug-in's ring
     }
     host.Stop();
+    const std::string time = options.time.empty() ? CurrentClockTime() : options.time;
     if (!options.previewPath.empty() &&
-        !WritePreviewFile(options.previewPath, BuildPreviewPage(results, CurrentClockTime(), host)))
+        !WritePreviewFile(options.previewPath, BuildPreviewPage(results, time, host)))
         throw UsageError{"cannot write preview " + options.previewPath};
     WriteStdout(JoinMessages(results));
 }
