@@ -50,14 +50,23 @@ constexpr std::string_view kBlockOpen =
     "<font style=\"font-weight: normal;\" face=\"Courier New\">";
 constexpr std::string_view kFontClose = "</font>";
 
+// The first marker in `text` at or after `from`; npos when there is none.
+std::size_t FindMarker(std::string_view text, std::size_t from) noexcept {
+    std::size_t at = text.find('[', from);
+    while (at != std::string_view::npos && !StartsWithMarker(text.substr(at)))
+        at = text.find('[', at + 1);
+    return at;
+}
+
 // Where a span's bytes stop being written as they are (EntityAt), in order:
-// one memchr cursor for each of "&", "<" and ">", and one for the "[" that
-// opens a marker, so nothing kept grows with the span. Such bytes are rare in
-// source, so the cursors find them at vector speed.
+// one memchr cursor for each of "&", "<" and ">", and, in a block that holds a
+// marker, one for the "[" that opens a marker, so nothing kept grows with the
+// span. Such bytes are rare in source, so the cursors find them at vector speed.
 class SpecialFinder {
   public:
-    explicit SpecialFinder(std::string_view span) : span_(span) {
-        for (std::size_t k = 0; k < kSpecials.size(); ++k) next_[k] = Find(k, 0);
+    SpecialFinder(std::string_view span, bool markers) : span_(span) {
+        for (std::size_t k = 0; k < kSpecials.size(); ++k)
+            next_[k] = kSpecials[k] != '[' || markers ? Find(k, 0) : span.size();
         first_ = *std::min_element(next_.begin(), next_.end());
     }
     // The offset of the first special byte not yet passed; the span's size when none is left.
@@ -71,13 +80,11 @@ class SpecialFinder {
   private:
     static constexpr std::string_view kSpecials = "&<>[";
 
+    // A "[" counts where a marker begins in the span. Should the marker run
+    // past its token, that token is only copied the slow way.
     std::size_t Find(std::size_t k, std::size_t from) const noexcept {
-        std::size_t at = span_.find(kSpecials[k], from);
-        // A "[" counts where a marker begins in the span. Should the marker
-        // run past its token, that token is only copied the slow way.
-        while (kSpecials[k] == '[' && at != std::string_view::npos &&
-               !StartsWithMarker(span_.substr(at)))
-            at = span_.find('[', at + 1);
+        const std::size_t at =
+            kSpecials[k] == '[' ? FindMarker(span_, from) : span_.find(kSpecials[k], from);
         return at == std::string_view::npos ? span_.size() : at;
     }
 
@@ -86,12 +93,25 @@ class SpecialFinder {
     std::size_t first_ = 0;
 };
 
-// The bytes a token's text gains when written as EntityAt says; counted in
-// 64 bits, as an entity is up to five times its byte.
-std::uint64_t EscapeGrowth(std::string_view text) noexcept {
+// The span's size once "&", "<" and ">" are entities, wherever the tokens
+// begin: one memchr pass per byte value.
+std::uint64_t EscapedSize(std::string_view span) noexcept {
+    std::uint64_t size = span.size();
+    for (const char special : {'&', '<', '>'})
+        for (std::size_t at = span.find(special); at != std::string_view::npos;
+             at = span.find(special, at + 1))
+            size += EntityAt(span, at, false).size() - 1;
+    return size;
+}
+
+// What the "[" of the markers inside the queued tokens adds to their text.
+std::uint64_t MarkerGrowth() noexcept {
     std::uint64_t growth = 0;
-    for (std::size_t k = 0; k < text.size(); ++k)
-        if (const std::size_t size = EntityAt(text, k, false).size()) growth += size - 1;
+    tokenQueue.ForEach([&](const Token& token) {
+        for (std::size_t at = FindMarker(token.text, 0); at != std::string_view::npos;
+             at = FindMarker(token.text, at + 1))
+            growth += EntityAt(token.text, at, false).size() - 1;
+    });
     return growth;
 }
 
@@ -124,29 +144,22 @@ char* CopyShortText(char* to, std::string_view text, const char* readableEnd) no
 }
 
 // The exact size of the queued tokens' HTML; `span` is the block text they
-// tile. Counted in 64 bits, which no window can exceed.
-std::uint64_t WindowHtmlSize(const StyleTagSet& tags, std::string_view span) {
-    std::uint64_t size = span.size();
-    SpecialFinder specials(span);
-    std::size_t offset = 0;  // of the current token in the span
+// tile, `markers` whether their block holds a marker. Counted in 64 bits,
+// which no window can exceed.
+std::uint64_t WindowHtmlSize(const StyleTagSet& tags, std::string_view span, bool markers) {
+    std::uint64_t size = EscapedSize(span);
     tokenQueue.ForEach([&](const Token& token) {
         const TokenTags& t = tags.kinds[static_cast<std::size_t>(token.kind)];
-        const std::size_t end = offset + token.text.size();
         size += t.open.Size() + t.close.Size();
-        if (specials.Next() < end) [[unlikely]] {
-            size += EscapeGrowth(token.text);
-            specials.PassTo(end);
-        }
-        offset = end;
     });
-    return size;
+    return markers ? size + MarkerGrowth() : size;
 }
 
 // Drains the token queue into `to`; `span` is the block text the tokens tile.
 // Returns the end of what was written.
-char* WriteTokens(char* to, const StyleTagSet& tags, std::string_view span,
+char* WriteTokens(char* to, const StyleTagSet& tags, std::string_view span, bool markers,
                   const char* readableEnd) {
-    SpecialFinder specials(span);
+    SpecialFinder specials(span, markers);
     std::size_t offset = 0;  // of the current token in the span
     tokenQueue.DrainEach([&](const Token& token) {
         const TokenTags& t = tags.kinds[static_cast<std::size_t>(token.kind)];
@@ -191,11 +204,14 @@ void WriteBlock(TextBuffer& out, const StyleTagSet& tags, std::string_view inner
     BlockLexer lexer(inner);
     out.Append(kBlockOpen);
     const auto restBytes = static_cast<std::size_t>(readableEnd - (inner.data() + inner.size()));
+    // Markers are rarer still than "&", "<" and ">": they are looked for in
+    // the tokens only of a block that holds one.
+    const bool markers = FindMarker(inner, 0) != std::string_view::npos;
     std::size_t spanStart = 0;
     for (bool more = true; more;) {
         more = lexer.LexMore(kTokensPerWindow);
         const std::string_view span = inner.substr(spanStart, lexer.LexedEnd() - spanStart);
-        const std::uint64_t size = WindowHtmlSize(tags, span);
+        const std::uint64_t size = WindowHtmlSize(tags, span, markers);
         // Counted in 64 bits, a window may pass what a 32-bit size_t holds;
         // Extend refuses a total that would wrap, as it refuses memory.
         if (size > SIZE_MAX) throw std::bad_alloc();
@@ -203,7 +219,7 @@ void WriteBlock(TextBuffer& out, const StyleTagSet& tags, std::string_view inner
             out.Reserve(
                 CheckedAdd(out.Size(), ProjectRoom(size, span.size(), inner.size(), restBytes)));
         char* const start = out.Extend(static_cast<std::size_t>(size), kOutputSlack);
-        if (WriteTokens(start, tags, span, readableEnd) != start + size)
+        if (WriteTokens(start, tags, span, markers, readableEnd) != start + size)
             throw std::logic_error("window HTML size miscounted");
         spanStart = lexer.LexedEnd();
     }
