@@ -17,10 +17,10 @@ struct Plugin {
     std::unique_ptr<tools::StandInHost> host;
 };
 
-inline Plugin StartPlugin() {
+inline Plugin StartPlugin(const std::string& path = LUMARIX_MODULE_PATH) {
     std::string error;
     Plugin plugin;
-    plugin.module = tools::LoadedModule::Load(LUMARIX_MODULE_PATH, error);
+    plugin.module = tools::LoadedModule::Load(path, error);
     if (!plugin.module) throw std::runtime_error(error);
     plugin.host = std::make_unique<tools::StandInHost>(plugin.module->Entry());
     plugin.host->Start();

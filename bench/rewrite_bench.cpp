@@ -2,9 +2,13 @@
 // time as the messenger loads it.
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
+#include <map>
 #include <memory>
+#include <sstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "bench/corpus.h"
 #include "bench/plugin.h"
@@ -13,9 +17,24 @@ namespace {
 
 using lumarix::tools::StandInHost;
 
-lumarix::bench::Plugin& SharedPlugin() {
-    static lumarix::bench::Plugin plugin = lumarix::bench::StartPlugin();
-    return plugin;
+// The module builds to measure: LUMARIX_BENCH_MODULES names module files
+// separated by ':' (an A/B run: every benchmark once per module, side by side
+// in one process), else the one built beside this program.
+std::vector<std::string> ModulePaths() {
+    const char* list = std::getenv("LUMARIX_BENCH_MODULES");
+    std::vector<std::string> paths;
+    std::stringstream in(list ? list : LUMARIX_MODULE_PATH);
+    for (std::string path; std::getline(in, path, ':');)
+        if (!path.empty()) paths.push_back(path);
+    return paths;
+}
+
+StandInHost& HostOf(const std::string& path) {
+    static std::map<std::string, lumarix::bench::Plugin> plugins;
+    auto found = plugins.find(path);
+    if (found == plugins.end())
+        found = plugins.emplace(path, lumarix::bench::StartPlugin(path)).first;
+    return *found->second.host;
 }
 
 // Cuts `source` into `blocks` blocks of about equal size (marker-free pieces).
@@ -32,8 +51,7 @@ std::string MakeBody(const std::string& source, std::size_t blocks) {
     return body;
 }
 
-void RewriteBody(benchmark::State& state, const std::string& body) {
-    StandInHost& host = *SharedPlugin().host;
+void RewriteBody(benchmark::State& state, StandInHost& host, const std::string& body) {
     lumarix::ChatMessage message{};
     message.size = sizeof message;
     // The ring of twenty results builds each new one in its spare, which holds
@@ -56,29 +74,42 @@ void RewriteBody(benchmark::State& state, const std::string& body) {
 }
 
 // One block of real source, 64 KB to 8 MB.
-void BM_RewriteOneBlock(benchmark::State& state) {
+void RewriteOneBlock(benchmark::State& state, const std::string& module) {
     const std::string source =
         lumarix::bench::PascalCorpus(static_cast<std::size_t>(state.range(0)));
-    RewriteBody(state, MakeBody(source, 1));
+    RewriteBody(state, HostOf(module), MakeBody(source, 1));
 }
-BENCHMARK(BM_RewriteOneBlock)
-    ->Arg(64 << 10)
-    ->Arg(1 << 20)
-    ->Arg(8 << 20)
-    ->Unit(benchmark::kMillisecond);
 
 // 1 MB of source cut into 1 to 100,000 blocks: the cost per byte should stay flat.
-void BM_RewriteManyBlocks(benchmark::State& state) {
+void RewriteManyBlocks(benchmark::State& state, const std::string& module) {
     static const std::string source = lumarix::bench::PascalCorpus(1 << 20);
-    RewriteBody(state, MakeBody(source, static_cast<std::size_t>(state.range(0))));
+    RewriteBody(state, HostOf(module), MakeBody(source, static_cast<std::size_t>(state.range(0))));
 }
-BENCHMARK(BM_RewriteManyBlocks)
-    ->Arg(1)
-    ->Arg(100)
-    ->Arg(10000)
-    ->Arg(100000)
-    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    const std::vector<std::string> modules = ModulePaths();
+    for (const std::string& module : modules) {
+        // Named after the module only when there are several to tell apart.
+        const std::string suffix = modules.size() > 1 ? "/" + module : "";
+        benchmark::RegisterBenchmark(("BM_RewriteOneBlock" + suffix).c_str(), RewriteOneBlock,
+                                     module)
+            ->Arg(64 << 10)
+            ->Arg(1 << 20)
+            ->Arg(8 << 20)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("BM_RewriteManyBlocks" + suffix).c_str(), RewriteManyBlocks,
+                                     module)
+            ->Arg(1)
+            ->Arg(100)
+            ->Arg(10000)
+            ->Arg(100000)
+            ->Unit(benchmark::kMillisecond);
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
