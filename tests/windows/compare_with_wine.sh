@@ -243,6 +243,15 @@ differs_from all-kinds
     head -c 10000 /dev/zero | tr '\0' '#'
     printf '\n'
 } >"$work/cases/settings-file/settings.txt"
+# A message whose comment names both markers, its result handed back, and a
+# string under a mistyped colour: the result must pass unchanged, and the
+# colour stay inside its attribute.
+printf '%s\n' 'LX/Colors/Strings=#00AA00">' >"$work/mistyped-colour"
+markers="$(message markers-in-comment $'[delphi]x := 1; // put code between [delphi] and [/delphi]\n[/delphi]')"
+"$LINUX_HOST" --settings "$work/mistyped-colour" <"$markers" >"$work/highlighted-once"
+add_batch final-output html --settings colours.txt -- "$work/highlighted-once" "$markers" \
+    "$(message mistyped-colour-string "[delphi]s := 'x';[/delphi]")"
+cp "$work/mistyped-colour" "$work/cases/final-output/colours.txt"
 add_case example-copy html "$example" --copy
 linux_only
 add_case settings-copy html "$example" --copy --set LX/Style/Underline/Numbers=1 \
@@ -345,6 +354,12 @@ for name in "${cases[@]}"; do
         problem "$name: output differs: $(cd "$dir" && cmp linux.out windows.out 2>&1 | head -1)"
     fi
 done
+
+final="$work/cases/final-output/linux.out"
+head -c "$(wc -c <"$work/highlighted-once")" "$final" | cmp -s - "$work/highlighted-once" ||
+    problem "final-output: a result handed back was highlighted again"
+grep -qF '<font color="#00AA00&quot;&gt;">'"'x'"'</font>' "$final" ||
+    problem "final-output: the mistyped colour is not escaped in its attribute"
 
 # What the Windows host read from the module's resources through the Win32 API.
 # Comments names the commit checked out, and says so when the work tree differs
