@@ -361,20 +361,25 @@ TEST_F(AllocFailureTest, RewriteAsksForLittleMoreThanItsResult) {
         return text + "[/delphi]";
     };
     const std::string_view typical = "if x > 0 then begin s := 'text'; { note } n := n + 1 end;\n";
-    const std::pair<const char*, std::string> cases[] = {
+    struct Case {
+        const char* name;
+        std::string body;
+    };
+    const Case cases[] = {
         {"typical", block(typical, 1 << 20)},
         {"dense", block("a:=b+1;x[i]:=(y*2)-z;\n", 1 << 20)},
         {"&<>", block("a<&>", 1 << 20)},
         {"a long tail", block(typical, 64 << 10) + std::string(4 << 20, 't')},
     };
-    for (const auto& [name, body] : cases) {
+    for (const Case& c : cases) {
         for (int k = 0; k < kSmallResultsThatFlush; ++k) SendSmall(*host_);
         const char* result = nullptr;
-        CountAllocations([&] { result = SendBody(*host_, body.c_str(), 0).body; });
+        CountAllocations([&] { result = SendBody(*host_, c.body.c_str(), 0).body; });
         const double stored = static_cast<double>(std::strlen(result) + 1);
-        EXPECT_GT(plan.largestTextStorage, std::size_t{0}) << name;
+        EXPECT_GT(plan.largestTextStorage, std::size_t{0}) << c.name;
         EXPECT_LE(static_cast<double>(plan.largestTextStorage), 1.25 * stored)
-            << name << ": asked " << plan.largestTextStorage << " bytes for a result of " << stored;
+            << c.name << ": asked " << plan.largestTextStorage << " bytes for a result of "
+            << stored;
     }
 }
 
