@@ -183,27 +183,52 @@ constexpr std::size_t kOutputSlack = TagPiece::kRoom;
 // cache when they are written, and that the queue stays small.
 constexpr std::size_t kTokensPerWindow = 2048;
 
-// The room the rest of the output takes: the block at its first window's rate
-// of HTML per byte, the body after it as it stands, and an eighth more.
-// SIZE_MAX when size_t cannot hold it.
-std::size_t ProjectRoom(std::uint64_t windowHtml, std::size_t windowBytes, std::size_t blockBytes,
-                        std::size_t restBytes) noexcept {
-    const double perByte = static_cast<double>(windowHtml) / static_cast<double>(windowBytes);
-    const double room =
-        (perByte * static_cast<double>(blockBytes) + static_cast<double>(restBytes)) * 1.125;
-    return room < static_cast<double>(SIZE_MAX) ? static_cast<std::size_t>(room) : SIZE_MAX;
-}
+// The room a block's output grows to when a window does not fit. The Windows
+// heap commits all the room it hands out and grows a large block by copying
+// it, holding the old and the new block at once; so the room is bounded by
+// the least the result can still be (each byte not yet written gives one at
+// least): at most twice that, and two and a half times with the block held.
+// Within those bounds, the first sixteenth of the block is projected at its
+// own rate; past it, the whole block at the rate of all written so far, its
+// least taking the rest at the lowest rate a window has shown, so that a
+// uniform block gets its room at once.
+struct BlockRoom {
+    double blockBytes, tailBytes, lexed = 0, html = 0, lowestRate = 1;
+
+    void CountWindow(std::size_t bytes, std::uint64_t windowHtml) noexcept {
+        if (bytes == 0) return;
+        const double rate = static_cast<double>(windowHtml) / static_cast<double>(bytes);
+        lowestRate = lexed > 0 ? std::min(lowestRate, rate) : rate;
+        lexed += static_cast<double>(bytes);
+        html += static_cast<double>(windowHtml);
+    }
+
+    // The capacity to take for `needed` bytes in all, `held` being held now.
+    std::size_t ChooseRoom(std::size_t needed, std::size_t held) const noexcept {
+        const double part = std::max(blockBytes / 16, 1.0), left = blockBytes - lexed;
+        const double rate = lexed > 0 ? html / lexed : 1.0, written = static_cast<double>(needed);
+        const bool inPart = lexed < part;
+        const double projected =
+            written + (inPart ? rate * (part - lexed) : rate * left + tailBytes);
+        const double least = written + (inPart ? 1.0 : lowestRate) * left + tailBytes;
+        const double room =
+            std::min({1.125 * projected, 2 * least, 2.5 * least - static_cast<double>(held)});
+        return room < static_cast<double>(SIZE_MAX)
+                   ? std::max(needed, static_cast<std::size_t>(room))
+                   : SIZE_MAX;
+    }
+};
 
 // Lexes a block and writes its HTML a window of tokens at a time, each window
-// into room of its exact size. The room projected at the first window is taken
-// at once: grown step by step, the output would be copied or moved (a move
-// splits its huge pages); room never written costs no memory.
+// into room of its exact size.
 void WriteBlock(TextBuffer& out, const StyleTagSet& tags, std::string_view inner,
                 const char* readableEnd) {
     // The body outlives the call, and the queue is drained before it returns.
     BlockLexer lexer(inner);
     out.Append(kBlockOpen);
     const auto restBytes = static_cast<std::size_t>(readableEnd - (inner.data() + inner.size()));
+    BlockRoom room{static_cast<double>(inner.size()),
+                   static_cast<double>(restBytes + kFontClose.size())};
     // Markers are rarer still than "&", "<" and ">": they are looked for in
     // the tokens only of a block that holds one.
     const bool markers = FindMarker(inner, 0) != std::string_view::npos;
@@ -215,9 +240,10 @@ void WriteBlock(TextBuffer& out, const StyleTagSet& tags, std::string_view inner
         // Counted in 64 bits, a window may pass what a 32-bit size_t holds;
         // Extend refuses a total that would wrap, as it refuses memory.
         if (size > SIZE_MAX) throw std::bad_alloc();
-        if (spanStart == 0 && !span.empty())
-            out.Reserve(
-                CheckedAdd(out.Size(), ProjectRoom(size, span.size(), inner.size(), restBytes)));
+        room.CountWindow(span.size(), size);
+        const std::size_t needed =
+            CheckedAdd(out.Size(), CheckedAdd(static_cast<std::size_t>(size), kOutputSlack));
+        if (needed > out.Capacity()) out.Reserve(room.ChooseRoom(needed, out.Capacity()));
         char* const start = out.Extend(static_cast<std::size_t>(size), kOutputSlack);
         if (WriteTokens(start, tags, span, markers, readableEnd) != start + size)
             throw std::logic_error("window HTML size miscounted");

@@ -48,17 +48,17 @@ class TextBuffer {
     std::string_view View() const noexcept { return {data_.get(), size_}; }
     void Clear() noexcept { size_ = 0; }
 
-    // Makes room for `size` bytes in all.
+    // Makes room for `size` bytes in all, exactly.
     void Reserve(std::size_t size) {
-        if (size <= capacity_) return;
-        const std::size_t capacity = std::max(size, GrownCapacity());
-        Adopt(ResizeTextStorage(data_.get(), CheckedAdd(capacity, 1)), capacity);
+        if (size > capacity_) Adopt(ResizeTextStorage(data_.get(), CheckedAdd(size, 1)), size);
     }
 
     // Adds `count` bytes to the end and returns where to write them; up to
     // `slack` bytes past them may be scribbled on, for the next write to cover.
+    // Room grows by half at least, so that appends take linear time.
     char* Extend(std::size_t count, std::size_t slack = 0) {
-        Reserve(CheckedAdd(CheckedAdd(size_, count), slack));
+        const std::size_t needed = CheckedAdd(CheckedAdd(size_, count), slack);
+        if (needed > capacity_) Reserve(std::max(needed, GrownCapacity()));
         char* at = data_.get() + size_;
         size_ += count;
         return at;
