@@ -172,6 +172,29 @@ TEST(HostCli, TraceShowsCallsBothWays) {
         EXPECT_NE(r.err.find(text), std::string::npos) << text;
 }
 
+// A conversation of large messages: the host writes each result as it comes,
+// the preview too, so that it holds little more than the bodies and the
+// results the plug-in keeps.
+TEST(HostCli, LargeConversationHoldsEachResultOnce) {
+    if (kAddressSanitized) GTEST_SKIP() << "the sanitizer holds freed memory back";
+    std::string block = "[delphi]";
+    while (block.size() < (std::size_t{4} << 20))
+        block += "if x > 0 then begin s := 'text'; { note } n := n + 1 end;\n";
+    block += "[/delphi]";
+    const std::string file = WriteTemp("lumarix-large-message.txt", block);
+    const std::string preview = WriteTemp("lumarix-large-preview.html", "");
+    const ProcessResult r = RunHost({"--message", file, "--message", file, "--message", file,
+                                     "--message", file, "--preview", preview, "--time", "12:30"},
+                                    "");
+    ASSERT_EQ(r.exitStatus, 0) << r.err;
+    const double needed =
+        4.0 * static_cast<double>(block.size()) + static_cast<double>(r.out.size());
+    EXPECT_LE(static_cast<double>(r.peakResidentBytes), 1.25 * needed)
+        << r.peakResidentBytes << " bytes resident for " << needed << " of bodies and results";
+    EXPECT_GT(std::filesystem::file_size(preview), r.out.size());
+    for (const std::string& path : {file, preview}) std::filesystem::remove(path);
+}
+
 // Real Pascal files as blocks: the text around the block is unchanged and the
 // block's source comes back from the HTML.
 TEST(HostCli, RealPascalFilesRoundTrip) {

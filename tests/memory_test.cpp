@@ -22,15 +22,6 @@ using lumarix::testing::kWorkedExampleHtml;
 
 constexpr std::size_t kMiB = std::size_t{1} << 20;
 
-// A sanitizer's allocator keeps its own books, which mallinfo2 does not see.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kHeapCounted = false;
-#elif defined(__has_feature)
-constexpr bool kHeapCounted = !__has_feature(address_sanitizer);
-#else
-constexpr bool kHeapCounted = true;
-#endif
-
 // Bytes the C heap has handed out and not had back, mapped blocks included.
 std::size_t HeapInUse() {
     const struct mallinfo2 info = mallinfo2();
@@ -100,7 +91,8 @@ class MemoryTest : public lumarix::testing::PluginTest {
 // is built in the storage the one before it freed): twenty small messages
 // later, none of their storage is held.
 TEST_F(MemoryTest, LargePastesAreNotKeptAfterTwentySmallMessages) {
-    if (!kHeapCounted) GTEST_SKIP() << "mallinfo2 does not count the sanitizer's heap";
+    if (lumarix::testing::kAddressSanitized)
+        GTEST_SKIP() << "mallinfo2 does not count the sanitizer's heap";
     struct Pastes {
         std::size_t size;
         int count;

@@ -1,5 +1,8 @@
 #include "tests/test_support.h"
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,12 +30,6 @@ std::string TempPath(const char* tag) {
         .string();
 }
 
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
 }  // namespace
 
 ProcessResult RunHost(const std::vector<std::string>& args, const std::string& input) {
@@ -41,13 +38,27 @@ ProcessResult RunHost(const std::vector<std::string>& args, const std::string& i
         std::ofstream f(in, std::ios::binary);
         f << input;
     }
-    std::string command = Quote(LUMARIX_HOST_PATH);
-    for (const std::string& a : args) command.append(" ").append(Quote(a));
-    command.append(" <").append(Quote(in)).append(" >").append(Quote(out));
-    command.append(" 2>").append(Quote(err));
-    const int status = std::system(command.c_str());
+    // Started directly, not through a shell, so that its resource use is its own.
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, 0, in.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::vector<std::string> words = {LUMARIX_HOST_PATH};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
     ProcessResult result;
-    result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    pid_t pid = 0;
+    int status = 0;
+    struct rusage usage {};
+    if (posix_spawn(&pid, LUMARIX_HOST_PATH, &files, nullptr, argv.data(), environ) == 0 &&
+        wait4(pid, &status, 0, &usage) == pid) {
+        result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        result.peakResidentBytes = static_cast<std::size_t>(usage.ru_maxrss) * 1024;
+    }
+    posix_spawn_file_actions_destroy(&files);
     result.out = ReadFile(out);
     result.err = ReadFile(err);
     for (const std::string& p : {in, out, err}) std::filesystem::remove(p);

@@ -13,6 +13,16 @@
 
 namespace lumarix::testing {
 
+// A sanitizer's allocator keeps its own books and holds freed memory back,
+// so what the C heap or a process holds is not measured under it.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kAddressSanitized = true;
+#elif defined(__has_feature)
+inline constexpr bool kAddressSanitized = __has_feature(address_sanitizer);
+#else
+inline constexpr bool kAddressSanitized = false;
+#endif
+
 using reference::kWorkedExample;
 using reference::kWorkedExampleHtml;
 
@@ -34,6 +44,7 @@ struct ProcessResult {
     int exitStatus = -1;
     std::string out;
     std::string err;
+    std::size_t peakResidentBytes = 0;  // the most memory the process had resident
 };
 
 // Runs the built lumarix-host with `args`, feeding `input` on standard input.

@@ -301,30 +301,28 @@ void ShowPage(StandInHost& host, const Options& options) {
     WriteStdout(out);
 }
 
-// Sends the messages and prints what the user would see of each; with
-// --preview, also writes the chat window page.
+// Sends the messages in turn and writes what the user would see of each as
+// it comes back, so that no result is held but where the plug-in (or, for a
+// copy, this host) put it; with --preview, also writes the chat window page.
 void SendMessages(StandInHost& host, const Options& options) {
     const std::vector<std::string> bodies = ReadMessages(options);
-    if (options.previewPath.empty() && bodies.size() == 1) {
-        // The common case: write the plug-in's text straight from its result.
+    std::optional<PreviewFile> preview;
+    if (!options.previewPath.empty())
+        preview.emplace(options.previewPath,
+                        options.time.empty() ? CurrentClockTime() : options.time);
+    if (preview && !preview->IsOpen())
+        throw UsageError{"cannot write preview " + options.previewPath};
+    for (std::size_t k = 0; k < bodies.size(); ++k) {
         std::string_view result;
-        host.SendMessage(bodies.front(), options.copy, result);
+        host.SendMessage(bodies[k], options.copy, result);
+        if (k > 0) WriteStdout({&kMessageSeparator, 1});
         WriteStdout(result);
-        host.Stop();
-        return;
-    }
-    std::vector<std::string> results;
-    for (const std::string& body : bodies) {
-        std::string_view result;
-        host.SendMessage(body, options.copy, result);
-        results.emplace_back(result);  // a long conversation outlives the plug-in's ring
+        if (preview) preview->AddMessage(result);
+        host.ClearForwarded();
     }
     host.Stop();
-    const std::string time = options.time.empty() ? CurrentClockTime() : options.time;
-    if (!options.previewPath.empty() &&
-        !WritePreviewFile(options.previewPath, BuildPreviewPage(results, time, host)))
+    if (preview && !preview->Finish(host))
         throw UsageError{"cannot write preview " + options.previewPath};
-    WriteStdout(JoinMessages(results));
 }
 
 int Run(int argc, char** argv) {

@@ -185,36 +185,18 @@ std::string BuildSettingsPane(const StandInHost& host) {
 // CR LF ends one line of Windows text, but the plug-in may end one token with
 // the CR and start the next with the LF, and a browser breaks a line at each.
 // So a CR whose next text, past any tags, is a LF is left out.
-std::string JoinCrLf(std::string_view body) {
-    std::string out;
-    out.reserve(body.size());
-    for (std::size_t k = 0; k < body.size(); ++k) {
-        if (body[k] == '\r') {
-            std::size_t next = k + 1;
-            while (next < body.size() && body[next] == '<')
-                next = std::min(body.find('>', next), body.size() - 1) + 1;
-            if (next < body.size() && body[next] == '\n') continue;
+void WriteJoiningCrLf(std::ostream& out, std::string_view body) {
+    std::size_t from = 0;
+    for (std::size_t k = body.find('\r'); k != std::string_view::npos; k = body.find('\r', k + 1)) {
+        std::size_t next = k + 1;
+        while (next < body.size() && body[next] == '<')
+            next = std::min(body.find('>', next), body.size() - 1) + 1;
+        if (next < body.size() && body[next] == '\n') {
+            out.write(body.data() + from, static_cast<std::streamsize>(k - from));
+            from = k + 1;
         }
-        out += body[k];
     }
-    return out;
-}
-
-std::string BuildMessage(std::size_t index, std::string_view body, std::string_view time) {
-    std::string out =
-        index % 2 == 0 ? "<div class=\"message first\">\n" : "<div class=\"message second\">\n";
-    out += "<div class=\"sender\"><span class=\"name\">" + std::string(kSenders[index % 2]) +
-           "</span> <time>" + EscapeHtml(time) + "</time></div>\n";
-    // The plug-in's HTML, as the chat window shows it.
-    return out + "<div class=\"bubble\">" + JoinCrLf(body) + "</div>\n</div>\n";
-}
-
-std::string BuildChatPane(const std::vector<std::string>& bodies, std::string_view time) {
-    // The window is the second person's; its title names the first.
-    std::string out = "<section class=\"chat\">\n<header>Rozmowa: " + std::string(kSenders[0]) +
-                      "</header>\n<div class=\"messages\">\n";
-    for (std::size_t k = 0; k < bodies.size(); ++k) out += BuildMessage(k, bodies[k], time);
-    return out + "</div>\n</section>\n";
+    out.write(body.data() + from, static_cast<std::streamsize>(body.size() - from));
 }
 
 }  // namespace
@@ -257,26 +239,11 @@ std::vector<std::string> SplitMessages(std::string_view input) {
     }
 }
 
-std::string JoinMessages(const std::vector<std::string>& messages) {
-    std::string out;
-    for (std::size_t k = 0; k < messages.size(); ++k) {
-        if (k > 0) out += kMessageSeparator;
-        out += messages[k];
-    }
-    return out;
-}
-
 bool ReadMessageFile(const std::string& path, std::string& body) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     body.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return !in.bad();
-}
-
-bool WritePreviewFile(const std::string& path, std::string_view page) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(page.data(), static_cast<std::streamsize>(page.size()));
-    return static_cast<bool>(out.flush());
 }
 
 std::string CurrentClockTime() {
@@ -291,10 +258,26 @@ std::string CurrentClockTime() {
     return std::string(text, std::strftime(text, sizeof text, "%H:%M", &local));
 }
 
-std::string BuildPreviewPage(const std::vector<std::string>& bodies, std::string_view time,
-                             const StandInHost& host) {
-    return std::string(kPageHead) + BuildChatPane(bodies, time) + BuildSettingsPane(host) +
-           std::string(kPageFoot);
+PreviewFile::PreviewFile(const std::string& path, std::string time)
+    : out_(path, std::ios::binary | std::ios::trunc), time_(std::move(time)) {
+    // The window is the second person's; its title names the first.
+    out_ << kPageHead << "<section class=\"chat\">\n<header>Rozmowa: " << kSenders[0]
+         << "</header>\n<div class=\"messages\">\n";
+}
+
+void PreviewFile::AddMessage(std::string_view body) {
+    const std::size_t index = count_++;
+    out_ << (index % 2 == 0 ? "<div class=\"message first\">\n"
+                            : "<div class=\"message second\">\n")
+         << "<div class=\"sender\"><span class=\"name\">" << kSenders[index % 2] << "</span> <time>"
+         << EscapeHtml(time_) << "</time></div>\n<div class=\"bubble\">";
+    WriteJoiningCrLf(out_, body);  // the plug-in's HTML, as the chat window shows it
+    out_ << "</div>\n</div>\n";
+}
+
+bool PreviewFile::Finish(const StandInHost& host) {
+    out_ << "</div>\n</section>\n" << BuildSettingsPane(host) << kPageFoot;
+    return static_cast<bool>(out_.flush());
 }
 
 }  // namespace lumarix::tools

@@ -84,6 +84,7 @@ class StandInHost {
     const std::vector<ReceivedCall>& Received() const noexcept { return received_; }
     int UnhandledReports() const noexcept { return unhandledReports_; }
     void ClearReceived() noexcept { received_.clear(); }
+    void ClearForwarded() noexcept { forwarded_.clear(); }
 
     // Every call both ways, one line each, to this sink (for --trace).
     void SetTrace(std::function<void(const std::string&)> sink) { trace_ = std::move(sink); }
