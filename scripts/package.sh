@@ -3,8 +3,9 @@
 #   build/dist/lumarix-<version>-win32.zip
 # holding lumarix.dll (the 32-bit build of preset windows-x86, as it is),
 # CZYTAJ.txt and ZMIANY.txt (Polish), README.txt and CHANGES.txt (English) and
-# SHA256SUMS. The version is the project version in CMakeLists.txt, which also
-# feeds the DLL's version resource.
+# SHA256SUMS; ZMIANY.txt and CHANGES.txt are the release notes. The version
+# is the project version in CMakeLists.txt, which also feeds the DLL's
+# version resource.
 # The same commit gives the same zip, byte for byte, in any folder, at any time
 # of day, in any time zone and under any umask: the DLL names its commit and
 # carries the commit's time (CMakeLists.txt), and the zip takes that time, UTC,
@@ -65,7 +66,7 @@ Zamknij komunikator, usuń lumarix.dll z folderu wtyczek i uruchom go znowu.
 Ustawienia wtyczki (klucze LX/...) zostają w ustawieniach komunikatora;
 wtyczka nie zapisuje niczego innego.
 
-Co się zmieniło: ZMIANY.txt.
+Co robi to wydanie: ZMIANY.txt.
 
 Sprawdzenie paczki
 Sumy kontrolne plików są w SHA256SUMS. W folderze z rozpakowanymi plikami
@@ -80,34 +81,36 @@ paczka wychodzi bajt w bajt taka sama: zip ma tę samą sumę SHA-256.
 EOF
 
 write_text ZMIANY.txt <<EOF
-Lumarix $version - zmiany
+Lumarix $version - pierwsze wydanie
 
-Co zauważy ktoś, kto używał starszych wtyczek tego rodzaju:
+Co robi to wydanie i co obiecuje:
 
+- Kod źródłowy Delphi, który w wiadomości stoi między [delphi] i
+  [/delphi], jest pokazywany w kolorach i stylach wybranych na stronie
+  ustawień wtyczki. Tekst poza blokiem zostaje bez zmian.
 - Kod jest pokazywany jako kod: znaki <, > i & z bloku trafiają do okna
   rozmowy jako encje &lt; &gt; &amp;, więc kod nigdy nie staje się
   znacznikami HTML.
-- Wiadomość pokolorowana raz nigdy nie jest kolorowana ponownie. Znacznik
-  wewnątrz kodu (w komentarzu albo w stringu) jest zapisywany jako
-  &#91;delphi], co okno rozmowy pokazuje jako [delphi], więc pokolorowana
-  wiadomość, która wraca (zacytowana, przekazana dalej albo wysłana
-  ponownie), przechodzi bez zmian, zamiast pokazywać HTML jako tekst.
-  W jednej wiadomości każdy blok jest szukany za poprzednim, więc napisany
-  HTML nie jest przeszukiwany.
+- Wynik jest ostateczny. Znacznik wewnątrz kodu (w komentarzu albo
+  w stringu) jest zapisywany jako &#91;delphi], co okno rozmowy pokazuje
+  jako [delphi], więc pokolorowana wiadomość, która wraca (zacytowana,
+  przekazana dalej albo wysłana ponownie), przechodzi bez zmian i nigdy
+  nie pokazuje HTML jako tekstu.
 - Pomyłka w kolorze nie zepsuje okna rozmowy: cudzysłów, <, > i & w kolorze
   są zapisywane jako encje, więc nie kończą znacznika koloru przed czasem.
   Każdy zamierzony kolor (#RRGGBB, red, ...) jest zapisywany tak, jak go
   wpisano.
-- implementation, dispinterface i repeat są słowami kluczowymi (starsze
-  tabele miały je z literówką albo nie miały ich wcale).
-- Wiadomość za duża na dostępną pamięć przechodzi bez zmian, zamiast
-  powodować awarię komunikatora.
+- Słowa kluczowe, także implementation, dispinterface i repeat, są
+  kolorowane jako słowa kluczowe.
+- Wiadomość za duża na dostępną pamięć przechodzi bez zmian, a komunikator
+  działa dalej.
 - Zanim komunikator wczyta ustawienia, wiadomości są kolorowane domyślnymi
-  kolorami i stylami (starsze wersje pisały wtedy HTML bez par: znaczniki
-  zamykające bez otwierających, co psuło układ okna rozmowy).
-- Przepisana wiadomość, którą komunikator oddaje wtyczce (zacytowana,
-  przekazana dalej albo wysłana ponownie), nie jest nadpisywana w trakcie
-  czytania (starsza wersja mogła ją nadpisać).
+  kolorami i stylami, a każdy znacznik HTML ma swoją parę.
+- Pokolorowana wiadomość, którą komunikator oddaje wtyczce (zacytowana,
+  przekazana dalej albo wysłana ponownie), jest tylko czytana: wtyczka
+  nigdy nie pisze w wiadomości, którą czyta, a każda pokolorowana
+  wiadomość zostaje taka, jaka była, gdy wtyczka koloruje następnych
+  dziewiętnaście.
 EOF
 
 write_text README.txt <<EOF
@@ -143,7 +146,7 @@ Close the messenger, delete lumarix.dll from the plug-in folder and start it
 again. The plug-in's settings (keys LX/...) stay in the messenger's settings;
 the plug-in writes nothing else.
 
-What has changed: CHANGES.txt.
+What this release does: CHANGES.txt.
 
 Checking the package
 SHA256SUMS holds the files' checksums. In the folder the files were
@@ -158,32 +161,32 @@ comes out the same, byte for byte: the zip has the same SHA-256 sum.
 EOF
 
 write_text CHANGES.txt <<EOF
-Lumarix $version - changes
+Lumarix $version - the first release
 
-What a user of older highlighters of this kind will notice:
+What this release does, and what it promises:
 
+- Delphi source that a chat message holds between [delphi] and [/delphi]
+  is shown in the colours and styles chosen on the plug-in's settings
+  page. Text outside the block stays as it was.
 - Code is shown as code: <, > and & in a block reach the chat window as
   the entities &lt; &gt; &amp;, so code never turns into markup.
-- A message highlighted once is never highlighted again. A marker inside
-  the code (in a comment or a string) is written as &#91;delphi], which the
-  chat window shows as [delphi], so a highlighted message that comes back
-  (quoted, forwarded or resent) passes unchanged instead of showing HTML as
-  text. Within a message, each block is looked for after the previous one,
-  so the HTML written is never searched.
+- The output is final. A marker inside the code (in a comment or a
+  string) is written as &#91;delphi], which the chat window shows as
+  [delphi], so a highlighted message that comes back (quoted, forwarded
+  or resent) passes unchanged and never shows HTML as text.
 - A mistyped colour cannot break the chat window: a quote, <, > or & in a
   colour is written as an entity, so it cannot end the colour's tag early.
   Every colour meant (#RRGGBB, red, ...) is written as typed.
-- implementation, dispinterface and repeat are key words (older tables
-  misspelt them or lacked them).
-- A message too large for the memory left passes unchanged instead of
-  crashing the messenger.
-- Before the messenger has loaded the settings, messages are highlighted
-  with the default colours and styles (older versions then wrote
-  unbalanced HTML: closing tags without their opening ones, which broke
-  the chat window's markup).
-- A rewritten message that the messenger hands back to the plug-in
-  (quoted, forwarded or resent) is not overwritten while it is read (an
-  older version could overwrite it).
+- Key words, implementation, dispinterface and repeat among them, are
+  highlighted as key words.
+- A message too large for the memory left passes unchanged, and the
+  messenger goes on working.
+- Until the messenger has loaded the settings, messages are highlighted
+  with the default colours and styles, and every HTML tag has its pair.
+- A highlighted message that the messenger hands back to the plug-in
+  (quoted, forwarded or resent) is only read: the plug-in never writes
+  into a message it is reading, and each highlighted message stays as it
+  was while the plug-in highlights the next nineteen.
 EOF
 
 files=(lumarix.dll CZYTAJ.txt README.txt ZMIANY.txt CHANGES.txt)

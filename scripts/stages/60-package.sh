@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The release package: builds it with scripts/package.sh and checks what a user
-# unpacks: exactly the DLL, the two notes, the two change lists and the
+# unpacks: exactly the DLL, the two notes, the two release notes and the
 # checksums; the DLL byte for byte the windows-x86 build, naming the commit
 # checked out, without the build folder in its bytes, its version the one in
 # the package's name; the checksums right; the texts UTF-8 with a byte-order
@@ -42,6 +42,12 @@ for text in $texts; do
 done
 
 version="$(basename "$zip" | sed -n 's/^lumarix-\(.*\)-win32\.zip$/\1/p')"
+# The release notes say what this release does; they compare it with no
+# other release (1.0.0 is the first).
+for notes in CHANGES.txt ZMIANY.txt; do
+    ! grep -inE 'older|earlier|previous|instead of|starsz|wcześniejsz|poprzedni|dawniej|zamiast' "$notes" ||
+        { echo "$notes compares this release with another"; exit 1; }
+done
 for text in $texts; do
     head -1 "$text" | grep -q "^.*Lumarix $version - " || { echo "$text does not open with the version"; exit 1; }
 done
