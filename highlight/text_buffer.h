@@ -2,9 +2,11 @@
 // raw pointer without being zero-filled first, grows geometrically, and keeps
 // room for a terminating NUL so its text can be handed out as C text.
 //
-// Its storage comes from the C heap and grows with realloc: where the C
-// library moves a large block by remapping its pages (glibc does), growing
-// never holds the old and the new storage at once.
+// Its storage comes from the C heap and grows with realloc. glibc moves a
+// large block by remapping its pages and touches no room until it is written;
+// the Windows heap under the shipped DLL commits all the room it hands out and
+// grows a large block by copying it, holding the old and the new at once, so
+// the formatter chooses how much room it asks for.
 #pragma once
 
 #include <algorithm>
