@@ -191,7 +191,7 @@ constexpr std::size_t kTokensPerWindow = 2048;
 // Within those bounds, the first sixteenth of the block is projected at its
 // own rate; past it, the whole block at the rate of all written so far, its
 // least taking the rest at the lowest rate a window has shown, so that a
-// uniform block gets its room at once.
+// uniform block gets its room at once. What is projected gets an eighth more.
 struct BlockRoom {
     double blockBytes, tailBytes, lexed = 0, html = 0, lowestRate = 1;
 
@@ -203,19 +203,16 @@ struct BlockRoom {
         html += static_cast<double>(windowHtml);
     }
 
-    // The capacity to take for `needed` bytes in all, `held` being held now.
-    std::size_t ChooseRoom(std::size_t needed, std::size_t held) const noexcept {
+    // The capacity to take with `written` bytes in the output, `held` being held now.
+    std::size_t ChooseRoom(std::size_t written, std::size_t held) const noexcept {
         const double part = std::max(blockBytes / 16, 1.0), left = blockBytes - lexed;
-        const double rate = lexed > 0 ? html / lexed : 1.0, written = static_cast<double>(needed);
+        const double rate = lexed > 0 ? html / lexed : 1.0, done = static_cast<double>(written);
         const bool inPart = lexed < part;
-        const double projected =
-            written + (inPart ? rate * (part - lexed) : rate * left + tailBytes);
-        const double least = written + (inPart ? 1.0 : lowestRate) * left + tailBytes;
+        const double ahead = inPart ? rate * (part - lexed) : rate * left + tailBytes;
+        const double least = done + (inPart ? 1.0 : lowestRate) * left + tailBytes;
         const double room =
-            std::min({1.125 * projected, 2 * least, 2.5 * least - static_cast<double>(held)});
-        return room < static_cast<double>(SIZE_MAX)
-                   ? std::max(needed, static_cast<std::size_t>(room))
-                   : SIZE_MAX;
+            std::min({done + 1.125 * ahead, 2 * least, 2.5 * least - static_cast<double>(held)});
+        return room < static_cast<double>(SIZE_MAX) ? static_cast<std::size_t>(room) : SIZE_MAX;
     }
 };
 
@@ -241,9 +238,10 @@ void WriteBlock(TextBuffer& out, const StyleTagSet& tags, std::string_view inner
         // Extend refuses a total that would wrap, as it refuses memory.
         if (size > SIZE_MAX) throw std::bad_alloc();
         room.CountWindow(span.size(), size);
-        const std::size_t needed =
-            CheckedAdd(out.Size(), CheckedAdd(static_cast<std::size_t>(size), kOutputSlack));
-        if (needed > out.Capacity()) out.Reserve(room.ChooseRoom(needed, out.Capacity()));
+        const std::size_t written = CheckedAdd(out.Size(), static_cast<std::size_t>(size));
+        const std::size_t needed = CheckedAdd(written, kOutputSlack);
+        if (needed > out.Capacity())
+            out.Reserve(std::max(needed, room.ChooseRoom(written, out.Capacity())));
         char* const start = out.Extend(static_cast<std::size_t>(size), kOutputSlack);
         if (WriteTokens(start, tags, span, markers, readableEnd) != start + size)
             throw std::logic_error("window HTML size miscounted");
