@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <new>
 #include <stdexcept>
 #include <utility>
@@ -193,12 +194,13 @@ constexpr std::size_t kTokensPerWindow = 2048;
 // least taking the rest at the lowest rate a window has shown, so that a
 // uniform block gets its room at once. What is projected gets an eighth more.
 struct BlockRoom {
-    double blockBytes, tailBytes, lexed = 0, html = 0, lowestRate = 1;
+    double blockBytes, tailBytes, lexed = 0, html = 0;
+    double lowestRate = std::numeric_limits<double>::infinity();  // read once a window is counted
 
     void CountWindow(std::size_t bytes, std::uint64_t windowHtml) noexcept {
         if (bytes == 0) return;
         const double rate = static_cast<double>(windowHtml) / static_cast<double>(bytes);
-        lowestRate = lexed > 0 ? std::min(lowestRate, rate) : rate;
+        lowestRate = std::min(lowestRate, rate);
         lexed += static_cast<double>(bytes);
         html += static_cast<double>(windowHtml);
     }

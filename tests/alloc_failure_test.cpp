@@ -417,8 +417,8 @@ TEST_F(AllocFailureTest, RewriteAsksForLittleMoreThanItsResult) {
     };
     for (const Case& c : cases) {
         reference::Styles styles = reference::kDefaultStyles;
-        for (reference::Style& style : styles)
-            if (!c.color.empty()) style.color = c.color;
+        if (!c.color.empty())
+            for (reference::Style& style : styles) style.color = c.color;
         for (const auto& [column, value] : reference::SettingsOf(styles)) Set(column, value);
         ASSERT_EQ(1, host_->Call(22100));
         for (int k = 0; k < kSmallResultsThatFlush; ++k) SendSmall(*host_);

@@ -259,7 +259,7 @@ std::string CurrentClockTime() {
 }
 
 PreviewFile::PreviewFile(const std::string& path, std::string time)
-    : out_(path, std::ios::binary | std::ios::trunc), time_(std::move(time)) {
+    : out_(path, std::ios::binary | std::ios::trunc), time_(EscapeHtml(time)) {
     // The window is the second person's; its title names the first.
     out_ << kPageHead << "<section class=\"chat\">\n<header>Rozmowa: " << kSenders[0]
          << "</header>\n<div class=\"messages\">\n";
@@ -270,7 +270,7 @@ void PreviewFile::AddMessage(std::string_view body) {
     out_ << (index % 2 == 0 ? "<div class=\"message first\">\n"
                             : "<div class=\"message second\">\n")
          << "<div class=\"sender\"><span class=\"name\">" << kSenders[index % 2] << "</span> <time>"
-         << EscapeHtml(time_) << "</time></div>\n<div class=\"bubble\">";
+         << time_ << "</time></div>\n<div class=\"bubble\">";
     WriteJoiningCrLf(out_, body);  // the plug-in's HTML, as the chat window shows it
     out_ << "</div>\n</div>\n";
 }

@@ -46,7 +46,7 @@ class PreviewFile {
 
   private:
     std::ofstream out_;
-    std::string time_;
+    std::string time_;  // escaped for the page
     std::size_t count_ = 0;
 };
 
