@@ -192,7 +192,8 @@ constexpr std::size_t kTokensPerWindow = 2048;
 // Within those bounds, the first sixteenth of the block is projected at its
 // own rate; past it, the whole block at the rate of all written so far, its
 // least taking the rest at the lowest rate a window has shown, so that a
-// uniform block gets its room at once. What is projected gets an eighth more.
+// uniform block gets its room at once (and a block that turns sparse only
+// past its first sixteenth asks for more). What is projected gets an eighth more.
 struct BlockRoom {
     double blockBytes, tailBytes, lexed = 0, html = 0;
     double lowestRate = std::numeric_limits<double>::infinity();  // read once a window is counted

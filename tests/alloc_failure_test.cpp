@@ -360,9 +360,11 @@ TEST_F(AllocFailureTest, FailedRewriteLeavesItsStorageAsTheSpare) {
 
 // What a rewrite asks of a heap that commits all it hands out and grows a
 // block by copying it (the Windows heap), against the result: code of one
-// density, even a little denser further on, gets its room at once; a block of
-// any other shape asks for at most twice its result and holds at most two and
-// a half times it, including blocks made to reach each bound the room obeys.
+// density, even a little denser further on, gets its room at once; blocks of
+// other shapes ask for at most twice their result and hold at most two and a
+// half times it, including blocks made to reach each bound the room obeys.
+// (Code past the first sixteenth, then a long comment, asks for more: no room
+// chosen from what has been read can tell it from code throughout.)
 TEST_F(AllocFailureTest, RewriteAsksForLittleMoreThanItsResult) {
     constexpr std::size_t kKiB = 1024, kMiB = kKiB * kKiB;
     const auto repeat = [](std::string_view text, std::size_t size) {
